@@ -1,0 +1,16 @@
+# Warnings as errors and sanitizers, applied to our own targets only. The
+# flags are GCC/Clang spellings; other compilers get their own warning level.
+function(kelmor_target_options target)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    target_compile_options(${target} PRIVATE
+      -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+    if(KELMOR_SANITIZE)
+      target_compile_options(${target} PRIVATE
+        -fsanitize=${KELMOR_SANITIZE} -fno-omit-frame-pointer
+        -fno-sanitize-recover=all)
+      target_link_options(${target} PRIVATE -fsanitize=${KELMOR_SANITIZE})
+    endif()
+  elseif(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+  endif()
+endfunction()

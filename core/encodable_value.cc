@@ -1,0 +1,82 @@
+#include "flutter/encodable_value.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace flutter {
+
+namespace {
+
+template <typename T>
+int CompareScalars(const T& a, const T& b) {
+  if (a < b) return -1;
+  if (b < a) return 1;
+  return 0;  // equal, or unordered (NaN), which counts as equivalent
+}
+
+int CompareSizes(size_t a, size_t b) { return CompareScalars(a, b); }
+
+// Lexicographic: the first differing element decides, else the shorter wins.
+template <typename Sequence, typename ElementCompare>
+int CompareSequences(const Sequence& a, const Sequence& b,
+                     ElementCompare compare) {
+  auto left = a.begin();
+  auto right = b.begin();
+  for (; left != a.end() && right != b.end(); ++left, ++right) {
+    const int order = compare(*left, *right);
+    if (order != 0) return order;
+  }
+  return CompareSizes(a.size(), b.size());
+}
+
+int CompareStrings(const std::string& a, const std::string& b) {
+  const int order = a.compare(b);  // bytes compared as unsigned
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+int CompareEntries(const EncodableMap::value_type& a,
+                   const EncodableMap::value_type& b) {
+  const int order = a.first.Compare(b.first);
+  return order != 0 ? order : a.second.Compare(b.second);
+}
+
+struct PayloadCompare {
+  const EncodableValueVariant& other;
+
+  template <typename T>
+  int operator()(const T& payload) const {
+    const T& theirs = std::get<T>(other);
+    if constexpr (std::is_same_v<T, std::monostate>) {
+      return 0;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      return CompareStrings(payload, theirs);
+    } else if constexpr (std::is_same_v<T, EncodableList>) {
+      return CompareSequences(
+          payload, theirs,
+          [](const EncodableValue& a, const EncodableValue& b) {
+            return a.Compare(b);
+          });
+    } else if constexpr (std::is_same_v<T, EncodableMap>) {
+      return CompareSequences(payload, theirs, CompareEntries);
+    } else if constexpr (std::is_same_v<T, CustomEncodableValue>) {
+      // Identity: a copy of a custom value is a different key.
+      if (std::less<const void*>()(&payload, &theirs)) return -1;
+      return &payload == &theirs ? 0 : 1;
+    } else if constexpr (std::is_arithmetic_v<T>) {
+      return CompareScalars(payload, theirs);
+    } else {  // typed lists
+      return CompareSequences(
+          payload, theirs, [](auto a, auto b) { return CompareScalars(a, b); });
+    }
+  }
+};
+
+}  // namespace
+
+int EncodableValue::Compare(const EncodableValue& other) const {
+  if (index() != other.index()) return CompareSizes(index(), other.index());
+  return std::visit(PayloadCompare{other},
+                    static_cast<const EncodableValueVariant&>(*this));
+}
+
+}  // namespace flutter

@@ -1,0 +1,126 @@
+#include "flutter/standard_method_codec.h"
+
+#include <iostream>
+#include <map>
+#include <mutex>
+
+#include "flutter/byte_buffer_streams.h"
+
+namespace flutter {
+
+namespace {
+
+// A new buffer with a writer over it; the writer borrows the buffer.
+struct Envelope {
+  std::unique_ptr<std::vector<uint8_t>> bytes =
+      std::make_unique<std::vector<uint8_t>>();
+  ByteBufferStreamWriter writer{bytes.get()};
+};
+
+}  // namespace
+
+const StandardMethodCodec& StandardMethodCodec::GetInstance(
+    const StandardCodecSerializer* serializer) {
+  if (serializer == nullptr) {
+    serializer = &StandardCodecSerializer::GetInstance();
+  }
+  // Never destroyed: codecs handed out must outlive every plugin. The lock
+  // makes concurrent first calls for new serializers safe.
+  static auto* codecs = new std::map<const StandardCodecSerializer*,
+                                     std::unique_ptr<StandardMethodCodec>>();
+  static auto* codecs_mutex = new std::mutex();
+  std::lock_guard<std::mutex> lock(*codecs_mutex);
+  auto& codec = (*codecs)[serializer];
+  if (!codec) codec.reset(new StandardMethodCodec(serializer));
+  return *codec;
+}
+
+std::unique_ptr<MethodCall<EncodableValue>>
+StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
+                                      size_t message_size) const {
+  ByteBufferStreamReader reader(message, message_size);
+  EncodableValue name = serializer_->ReadValue(&reader);
+  auto* method_name = std::get_if<std::string>(&name);
+  if (method_name == nullptr) {
+    std::cerr << "Invalid method call; method name is not a string."
+              << std::endl;
+    return nullptr;
+  }
+  auto arguments =
+      std::make_unique<EncodableValue>(serializer_->ReadValue(&reader));
+  return std::make_unique<MethodCall<EncodableValue>>(*method_name,
+                                                      std::move(arguments));
+}
+
+std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
+    const MethodCall<EncodableValue>& method_call) const {
+  Envelope envelope;
+  serializer_->WriteValue(EncodableValue(method_call.method_name()),
+                          &envelope.writer);
+  const EncodableValue* arguments = method_call.arguments();
+  serializer_->WriteValue(arguments ? *arguments : EncodableValue(),
+                          &envelope.writer);
+  return std::move(envelope.bytes);
+}
+
+std::unique_ptr<std::vector<uint8_t>>
+StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
+  Envelope envelope;
+  envelope.writer.WriteByte(kSuccessEnvelopeFlag);
+  serializer_->WriteValue(result ? *result : EncodableValue(),
+                          &envelope.writer);
+  return std::move(envelope.bytes);
+}
+
+std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
+    const std::string& error_code, const std::string& error_message,
+    const EncodableValue* error_details) const {
+  Envelope envelope;
+  envelope.writer.WriteByte(kErrorEnvelopeFlag);
+  serializer_->WriteValue(EncodableValue(error_code), &envelope.writer);
+  serializer_->WriteValue(
+      error_message.empty() ? EncodableValue() : EncodableValue(error_message),
+      &envelope.writer);
+  serializer_->WriteValue(error_details ? *error_details : EncodableValue(),
+                          &envelope.writer);
+  return std::move(envelope.bytes);
+}
+
+bool StandardMethodCodec::DecodeResponseEnvelope(
+    const uint8_t* response, size_t response_size,
+    MethodResult<EncodableValue>* result) const {
+  ByteBufferStreamReader reader(response, response_size);
+  const uint8_t flag = reader.ReadByte();
+  if (flag == kSuccessEnvelopeFlag) {
+    EncodableValue value = serializer_->ReadValue(&reader);
+    if (value.IsNull()) {
+      result->Success();
+    } else {
+      result->Success(value);
+    }
+    return true;
+  }
+  if (flag != kErrorEnvelopeFlag) return false;
+
+  EncodableValue code = serializer_->ReadValue(&reader);
+  EncodableValue message = serializer_->ReadValue(&reader);
+  EncodableValue details = serializer_->ReadValue(&reader);
+  const auto* code_text = std::get_if<std::string>(&code);
+  const auto* message_text = std::get_if<std::string>(&message);
+  if (code_text == nullptr || (message_text == nullptr && !message.IsNull())) {
+    std::cerr << "Invalid error envelope; code is not a string or message is "
+                 "neither a string nor null."
+              << std::endl;
+    return false;
+  }
+  const std::string empty;
+  const std::string& message_ref = message_text ? *message_text : empty;
+  if (details.IsNull()) {
+    result->Error(*code_text, message_ref);
+  } else {
+    result->Error(*code_text, message_ref, details);
+  }
+  return true;
+}
+
+}  // namespace flutter

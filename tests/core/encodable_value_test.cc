@@ -1,0 +1,178 @@
+#include "flutter/encodable_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using flutter::CustomEncodableValue;
+using flutter::EncodableList;
+using flutter::EncodableMap;
+using flutter::EncodableValue;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
+
+TEST(EncodableValue, DefaultIsNullAndLiteralIsString) {
+  EXPECT_EQ(EncodableValue().index(), 0u);
+  EXPECT_TRUE(EncodableValue().IsNull());
+  EncodableValue text("abc");
+  EXPECT_EQ(std::get<std::string>(text), "abc");
+  text = "xyz";
+  EXPECT_EQ(std::get<std::string>(text), "xyz");
+}
+
+TEST(EncodableValue, AlternativeIndicesFollowTheFixedOrder) {
+  EXPECT_EQ(EncodableValue(true).index(), 1u);
+  EXPECT_EQ(EncodableValue(int32_t{1}).index(), 2u);
+  EXPECT_EQ(EncodableValue(int64_t{1}).index(), 3u);
+  EXPECT_EQ(EncodableValue(1.0).index(), 4u);
+  EXPECT_EQ(EncodableValue(std::vector<double>{}).index(), 9u);
+  EXPECT_EQ(EncodableValue(CustomEncodableValue(std::any(1))).index(), 12u);
+  EXPECT_EQ(EncodableValue(std::vector<float>{}).index(), 13u);
+}
+
+struct OrderCase {
+  const char* name;
+  EncodableValue less;
+  EncodableValue greater;
+};
+
+TEST(EncodableValue, OrderingTable) {
+  const OrderCase cases[] = {
+      {"null < false", EncodableValue(), EncodableValue(false)},
+      {"false < true", EncodableValue(false), EncodableValue(true)},
+      {"true < lowest int32", EncodableValue(true),
+       EncodableValue(std::numeric_limits<int32_t>::min())},
+      {"int32 -1 < 0", EncodableValue(int32_t{-1}), EncodableValue(int32_t{0})},
+      {"int64 -1 < 0", EncodableValue(int64_t{-1}), EncodableValue(int64_t{0})},
+      {"max int32 < min int64",
+       EncodableValue(std::numeric_limits<int32_t>::max()),
+       EncodableValue(std::numeric_limits<int64_t>::min())},
+      {"max int64 < double -1e308",
+       EncodableValue(std::numeric_limits<int64_t>::max()),
+       EncodableValue(-1.0e308)},
+      {"a < ab", EncodableValue("a"), EncodableValue("ab")},
+      {"ab < b", EncodableValue("ab"), EncodableValue("b")},
+      {"a < \\xFF", EncodableValue("a"), EncodableValue("\xFF")},
+      {"empty string < a", EncodableValue(""), EncodableValue("a")},
+      {"u8 {1,0} < {FF}", EncodableValue(std::vector<uint8_t>{1, 0}),
+       EncodableValue(std::vector<uint8_t>{0xFF})},
+      {"u8 {1} < {1,0}", EncodableValue(std::vector<uint8_t>{1}),
+       EncodableValue(std::vector<uint8_t>{1, 0})},
+      {"u8 empty < {0}", EncodableValue(std::vector<uint8_t>{}),
+       EncodableValue(std::vector<uint8_t>{0})},
+      {"i32 {-1} < {0}", EncodableValue(std::vector<int32_t>{-1}),
+       EncodableValue(std::vector<int32_t>{0})},
+      {"i32 {1,2} < {1,3}", EncodableValue(std::vector<int32_t>{1, 2}),
+       EncodableValue(std::vector<int32_t>{1, 3})},
+      {"f64 {1} < {1,0}", EncodableValue(std::vector<double>{1.0}),
+       EncodableValue(std::vector<double>{1.0, 0.0})},
+      {"f64 {NaN,1} < {NaN,2}", EncodableValue(std::vector<double>{kNaN, 1.0}),
+       EncodableValue(std::vector<double>{kNaN, 2.0})},
+      {"f32 {NaN,1} < {NaN,2}",
+       EncodableValue(std::vector<float>{kFloatNaN, 1.0f}),
+       EncodableValue(std::vector<float>{kFloatNaN, 2.0f})},
+      {"list empty < {null}", EncodableValue(EncodableList{}),
+       EncodableValue(EncodableList{EncodableValue()})},
+      {"list {int32 5} < {int64 0}",
+       EncodableValue(EncodableList{EncodableValue(int32_t{5})}),
+       EncodableValue(EncodableList{EncodableValue(int64_t{0})})},
+      {"map empty < {1:a}", EncodableValue(EncodableMap{}),
+       EncodableValue(EncodableMap{{int32_t{1}, "a"}})},
+      {"map {1:b} < {1:c}", EncodableValue(EncodableMap{{int32_t{1}, "b"}}),
+       EncodableValue(EncodableMap{{int32_t{1}, "c"}})},
+      {"map {1:z} < {2:a}", EncodableValue(EncodableMap{{int32_t{1}, "z"}}),
+       EncodableValue(EncodableMap{{int32_t{2}, "a"}})},
+      {"double list < float list (index 9 < 13)",
+       EncodableValue(std::vector<double>{9.0}),
+       EncodableValue(std::vector<float>{1.0f})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(c.less < c.greater);
+    EXPECT_FALSE(c.greater < c.less);
+  }
+}
+
+TEST(EncodableValue, FloatingPointEquivalences) {
+  EXPECT_FALSE(EncodableValue(kNaN) < EncodableValue(1.0));
+  EXPECT_FALSE(EncodableValue(1.0) < EncodableValue(kNaN));
+  EncodableMap map;
+  map.try_emplace(EncodableValue(0.0), "zero");
+  map.try_emplace(EncodableValue(-0.0), "negative zero");
+  ASSERT_EQ(map.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(map.begin()->second), "zero");
+}
+
+TEST(EncodableMap, FirstInsertionOfAKeyWins) {
+  EncodableMap map;
+  map.insert({EncodableValue(int32_t{1}), EncodableValue("x")});
+  map.insert({EncodableValue(int32_t{1}), EncodableValue("y")});
+  ASSERT_EQ(map.size(), 1u);
+  EXPECT_EQ(map.at(EncodableValue(int32_t{1})), EncodableValue("x"));
+}
+
+TEST(EncodableMap, IteratesKeysByAlternativeThenValue) {
+  EncodableMap map{{EncodableValue(1.0), 1},
+                   {EncodableValue("a"), 2},
+                   {EncodableValue(int64_t{7}), 3},
+                   {EncodableValue(int32_t{9}), 4},
+                   {EncodableValue(), 5}};
+  std::vector<size_t> indices;
+  for (const auto& entry : map) indices.push_back(entry.first.index());
+  EXPECT_EQ(indices, (std::vector<size_t>{0, 2, 3, 4, 5}));
+  // Numbers of different alternatives are distinct keys.
+  EXPECT_EQ(map.count(EncodableValue(int64_t{9})), 0u);
+}
+
+TEST(EncodableValue, CopiesAreDeep) {
+  EncodableList source{EncodableValue(EncodableMap{{"k", "v"}})};
+  EncodableList copy = source;
+  std::get<EncodableMap>(copy[0])[EncodableValue("k")] = "changed";
+  EXPECT_EQ(std::get<EncodableMap>(source[0]).at(EncodableValue("k")),
+            EncodableValue("v"));
+}
+
+TEST(CustomEncodableValue, OrderedAndComparedByIdentity) {
+  EncodableValue first(CustomEncodableValue(std::any(42)));
+  EncodableValue second(CustomEncodableValue(std::any(42)));
+  EXPECT_FALSE(first < first);
+  EXPECT_TRUE(first < second || second < first);
+  EXPECT_FALSE(first == second);
+  EncodableMap map;
+  map.try_emplace(first, 1);
+  map.try_emplace(second, 2);
+  EXPECT_EQ(map.size(), 2u);
+  const EncodableValue copy = first;
+  EXPECT_EQ(std::any_cast<int>(std::get<CustomEncodableValue>(copy).value()),
+            42);
+}
+
+}  // namespace
+
+namespace {
+
+// Nested lists `depth` deep around `inner`.
+flutter::EncodableValue Nest(int depth, flutter::EncodableValue inner) {
+  for (int i = 0; i < depth; ++i) {
+    inner = flutter::EncodableValue(flutter::EncodableList{std::move(inner)});
+  }
+  return inner;
+}
+
+TEST(EncodableValue, ComparingDeeplyNestedValuesIsLinear) {
+  // Pins a fault: comparison through std::variant tests each nested pair
+  // both ways, doubling the work at every level.
+  const auto a = Nest(100, flutter::EncodableValue(int32_t{1}));
+  const auto b = Nest(100, flutter::EncodableValue(int32_t{2}));
+  EXPECT_TRUE(a < b);
+  EXPECT_FALSE(b < a);
+  EXPECT_FALSE(a < a);
+  EncodableMap map{{a, 1}, {b, 2}};
+  EXPECT_EQ(map.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+#include "flutter/standard_method_codec.h"
+
+#include <gtest/gtest.h>
+
+#include "recording_result.h"
+#include "test_bytes.h"
+
+namespace {
+
+using flutter::EncodableMap;
+using flutter::EncodableValue;
+using flutter::MethodCall;
+using flutter::StandardMethodCodec;
+using kelmor_test::Bytes;
+using kelmor_test::Hex;
+using kelmor_test::kInvalidRead;
+using kelmor_test::RecordingResult;
+using kelmor_test::StderrCapture;
+using kelmor_test::ToHex;
+using Kind = RecordingResult::Kind;
+
+const StandardMethodCodec& Codec() {
+  return StandardMethodCodec::GetInstance();
+}
+
+const char kGetPlatformVersionCall[] =
+    "07 12 67 65 74 50 6C 61 74 66 6F 72 6D 56 65 72 73 69 6F 6E 00";
+const char kNameNotString[] =
+    "Invalid method call; method name is not a string.";
+
+TEST(StandardMethodCodec, MethodCallRoundTrip) {
+  MethodCall<> call("getPlatformVersion", nullptr);
+  EXPECT_EQ(ToHex(*Codec().EncodeMethodCall(call)),
+            ToHex(Hex(kGetPlatformVersionCall)));
+
+  const Bytes bytes = Hex(kGetPlatformVersionCall);
+  auto decoded = Codec().DecodeMethodCall(bytes.data(), bytes.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->method_name(), "getPlatformVersion");
+  ASSERT_NE(decoded->arguments(), nullptr);
+  EXPECT_TRUE(decoded->arguments()->IsNull());
+
+  MethodCall<> with_args(
+      "m", std::make_unique<EncodableValue>(EncodableMap{{"k", int32_t{1}}}));
+  const auto encoded = Codec().EncodeMethodCall(with_args);
+  auto back = Codec().DecodeMethodCall(encoded->data(), encoded->size());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back->arguments(), *with_args.arguments());
+}
+
+TEST(StandardMethodCodec, MalformedCalls) {
+  const struct {
+    const char* name;
+    std::string hex;
+    bool decodes;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"control", "07 01 61 00", true, {}},
+      {"name without arguments", "07 01 61", true, {kInvalidRead}},
+      {"name is an int32", "03 01 00 00 00", false, {kNameNotString}},
+      {"empty message", "", false, {kInvalidRead, kNameNotString}},
+      {"unknown type byte",
+       "20",
+       false,
+       {"Unknown type in StandardCodecSerializer::ReadValueOfType: 32",
+        kNameNotString}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes bytes = Hex(c.hex);
+    StderrCapture capture;
+    auto call = Codec().DecodeMethodCall(bytes.data(), bytes.size());
+    EXPECT_EQ(call != nullptr, c.decodes);
+    if (call) {
+      EXPECT_EQ(call->method_name(), "a");
+      EXPECT_TRUE(call->arguments()->IsNull());
+    }
+    EXPECT_EQ(capture.Lines(), c.lines);
+  }
+}
+
+TEST(StandardMethodCodec, EnvelopesByteForByte) {
+  const EncodableValue answer("Windows 10+");
+  const EncodableValue null_value;
+  const EncodableValue one_and_a_half(1.5);
+  const struct {
+    const char* name;
+    std::unique_ptr<std::vector<uint8_t>> bytes;
+    std::string hex;
+  } cases[] = {
+      {"success string", Codec().EncodeSuccessEnvelope(&answer),
+       "00 07 0B 57 69 6E 64 6F 77 73 20 31 30 2B"},
+      {"success without a result", Codec().EncodeSuccessEnvelope(), "00 00"},
+      {"success null", Codec().EncodeSuccessEnvelope(&null_value), "00 00"},
+      {"success double", Codec().EncodeSuccessEnvelope(&one_and_a_half),
+       "00 06 00 00 00 00 00 00 00 00 00 00 00 00 F8 3F"},
+      {"error, empty message", Codec().EncodeErrorEnvelope("E", ""),
+       "01 07 01 45 00 00"},
+      {"error with message", Codec().EncodeErrorEnvelope("E", "m"),
+       "01 07 01 45 07 01 6D 00"},
+      {"error, empty code", Codec().EncodeErrorEnvelope("", "", &answer),
+       "01 07 00 00 07 0B 57 69 6E 64 6F 77 73 20 31 30 2B"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ToHex(*c.bytes), ToHex(Hex(c.hex)));
+  }
+}
+
+TEST(StandardMethodCodec, DecodesResponseEnvelopes) {
+  const struct {
+    const char* name;
+    std::string hex;
+    bool understood;
+    Kind kind;
+    std::optional<EncodableValue> value;
+    std::string code;
+    std::string message;
+  } cases[] = {
+      {"success without value", "00 00", true, Kind::kSuccess, std::nullopt, "",
+       ""},
+      {"success with value", "00 03 05 00 00 00", true, Kind::kSuccess,
+       EncodableValue(int32_t{5}), "", ""},
+      {"error", "01 07 01 45 00 00", true, Kind::kError, std::nullopt, "E", ""},
+      {"error with details", "01 07 01 45 07 01 6D 01", true, Kind::kError,
+       EncodableValue(true), "E", "m"},
+      {"unknown flag", "02", false, Kind::kNone, std::nullopt, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes bytes = Hex(c.hex);
+    RecordingResult result;
+    EXPECT_EQ(
+        Codec().DecodeResponseEnvelope(bytes.data(), bytes.size(), &result),
+        c.understood);
+    EXPECT_EQ(result.kind, c.kind);
+    EXPECT_EQ(result.calls, c.kind == Kind::kNone ? 0 : 1);
+    EXPECT_EQ(result.value, c.value);
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(result.message, c.message);
+  }
+}
+
+TEST(StandardMethodCodec, EmptyResponseIsASuccessWithoutValue) {
+  RecordingResult result;
+  StderrCapture capture;
+  EXPECT_TRUE(Codec().DecodeResponseEnvelope(nullptr, 0, &result));
+  EXPECT_EQ(capture.Lines(),
+            (std::vector<std::string>{kInvalidRead, kInvalidRead}));
+  EXPECT_EQ(result.kind, Kind::kSuccess);
+  EXPECT_FALSE(result.value.has_value());
+}
+
+TEST(StandardMethodCodec, MalformedErrorEnvelopeCallsNothing) {
+  const char* envelopes[] = {
+      "01 03 01 00 00 00 00 00",  // code is an int32
+      "01 07 01 45 01 00",        // message is a bool
+  };
+  for (const char* hex : envelopes) {
+    SCOPED_TRACE(hex);
+    const Bytes bytes = Hex(hex);
+    RecordingResult result;
+    StderrCapture capture;
+    EXPECT_FALSE(
+        Codec().DecodeResponseEnvelope(bytes.data(), bytes.size(), &result));
+    EXPECT_EQ(result.calls, 0);
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::string>{
+                  "Invalid error envelope; code is not a string or message is "
+                  "neither a string nor null."});
+  }
+}
+
+TEST(StandardMethodCodec, OneSharedCodecPerSerializer) {
+  const auto& default_serializer =
+      flutter::StandardCodecSerializer::GetInstance();
+  EXPECT_EQ(&StandardMethodCodec::GetInstance(),
+            &StandardMethodCodec::GetInstance(&default_serializer));
+  flutter::StandardCodecSerializer extension;
+  EXPECT_NE(&StandardMethodCodec::GetInstance(&extension),
+            &StandardMethodCodec::GetInstance());
+  EXPECT_EQ(&StandardMethodCodec::GetInstance(&extension),
+            &StandardMethodCodec::GetInstance(&extension));
+}
+
+}  // namespace
