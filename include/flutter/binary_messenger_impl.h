@@ -1,0 +1,53 @@
+// BinaryMessengerImpl: the BinaryMessenger over the engine's C messenger.
+//
+// Each incoming message reaches its channel's handler with a reply that keeps
+// the engine messenger referenced until its last copy goes, and answers under
+// the engine messenger's lock, so it may be called later and on any thread.
+//
+// Failure: a reply called twice, or for a message without a response handle,
+// writes "Error: Response can be set only once. Ignoring duplicate response."
+// and sends nothing; a reply after the engine became unavailable is dropped
+// silently; a send the engine refuses never calls its reply.
+#ifndef FLUTTER_BINARY_MESSENGER_IMPL_H_
+#define FLUTTER_BINARY_MESSENGER_IMPL_H_
+
+#include <map>
+#include <string>
+
+#include "flutter/binary_messenger.h"
+#include "flutter_desktop_api.h"
+
+namespace flutter {
+
+class BinaryMessengerImpl : public BinaryMessenger {
+ public:
+  // `engine_messenger` is borrowed; the engine keeps it alive while it can
+  // deliver messages through this object.
+  explicit BinaryMessengerImpl(FlutterDesktopMessengerRef engine_messenger)
+      : engine_messenger_(engine_messenger) {}
+
+  // Destroys the handlers without telling the engine: the owner destroys the
+  // messenger only once the engine will deliver nothing more through it.
+  ~BinaryMessengerImpl() override = default;
+
+  BinaryMessengerImpl(const BinaryMessengerImpl&) = delete;
+  BinaryMessengerImpl& operator=(const BinaryMessengerImpl&) = delete;
+
+  void SendToChannel(const std::string& channel, const uint8_t* message,
+                     size_t message_size, BinaryReply reply) const override;
+  void SetChannelHandler(const std::string& channel,
+                         BinaryMessageHandler handler) override;
+
+  FlutterDesktopMessengerRef engine_messenger() const {
+    return engine_messenger_;
+  }
+
+ private:
+  FlutterDesktopMessengerRef engine_messenger_;
+  // Node-based: the engine holds the address of each stored handler.
+  std::map<std::string, BinaryMessageHandler> handlers_;
+};
+
+}  // namespace flutter
+
+#endif  // FLUTTER_BINARY_MESSENGER_IMPL_H_

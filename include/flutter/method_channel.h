@@ -1,0 +1,95 @@
+// MethodChannel: decodes the calls arriving on one named channel and hands
+// each to a MethodCallHandler with a one-shot result.
+//
+//   flutter::MethodChannel<> channel(messenger, "kelmor",
+//                                    &flutter::StandardMethodCodec::GetInstance());
+//   channel.SetMethodCallHandler([](const auto& call, auto result) {
+//     result->NotImplemented();
+//   });
+//
+// The installed handler is self-contained: it stays in the messenger after
+// the channel object is gone. A message that does not decode writes "Unable
+// to construct method call from message on channel " and the channel name,
+// and is answered with an empty reply.
+#ifndef FLUTTER_METHOD_CHANNEL_H_
+#define FLUTTER_METHOD_CHANNEL_H_
+
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "flutter/binary_messenger.h"
+#include "flutter/encodable_value.h"
+#include "flutter/engine_method_result.h"
+#include "flutter/method_call.h"
+#include "flutter/method_codec.h"
+#include "flutter/method_result.h"
+
+namespace flutter {
+
+// Receives a decoded call, lent for the duration of the handler, and owns
+// the result through which it answers, now or later.
+template <typename T = EncodableValue>
+using MethodCallHandler = std::function<void(
+    const MethodCall<T>& call, std::unique_ptr<MethodResult<T>> result)>;
+
+template <typename T = EncodableValue>
+class MethodChannel {
+ public:
+  // `messenger` and `codec` are borrowed; the codec must outlive every
+  // message on the channel, since the installed handler keeps it.
+  MethodChannel(BinaryMessenger* messenger, const std::string& name,
+                const MethodCodec<T>* codec)
+      : messenger_(messenger), name_(name), codec_(codec) {}
+
+  MethodChannel(const MethodChannel&) = delete;
+  MethodChannel& operator=(const MethodChannel&) = delete;
+
+  // Installs `handler` for this channel's name, replacing any earlier one;
+  // an empty handler removes it.
+  void SetMethodCallHandler(MethodCallHandler<T> handler) const {
+    if (!handler) {
+      messenger_->SetChannelHandler(name_, nullptr);
+      return;
+    }
+    messenger_->SetChannelHandler(
+        name_, MessageHandler{std::move(handler), codec_, name_});
+  }
+
+  void SetCallHandler(MethodCallHandler<T> handler) const {
+    SetMethodCallHandler(std::move(handler));
+  }
+
+ private:
+  // What the messenger stores: its own copies of the handler, the codec
+  // pointer and the channel name.
+  struct MessageHandler {
+    MethodCallHandler<T> handler;
+    const MethodCodec<T>* codec;
+    std::string name;
+
+    void operator()(const uint8_t* message, size_t message_size,
+                    BinaryReply reply) const {
+      auto result =
+          std::make_unique<EngineMethodResult<T>>(std::move(reply), codec);
+      std::unique_ptr<MethodCall<T>> call =
+          codec->DecodeMethodCall(message, message_size);
+      if (!call) {
+        std::cerr << "Unable to construct method call from message on channel "
+                  << name << std::endl;
+        result->NotImplemented();
+        return;
+      }
+      handler(*call, std::move(result));
+    }
+  };
+
+  BinaryMessenger* messenger_;
+  std::string name_;
+  const MethodCodec<T>* codec_;
+};
+
+}  // namespace flutter
+
+#endif  // FLUTTER_METHOD_CHANNEL_H_

@@ -1,0 +1,493 @@
+#include "standin_engine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <utility>
+
+struct FlutterDesktopMessageResponseHandle {
+  size_t ticket;
+};
+
+namespace standin {
+
+struct MessageRecord {
+  FlutterDesktopMessageResponseHandle handle{0};
+  Response response;
+};
+
+struct SendRecord {
+  SentMessage info;
+  FlutterDesktopBinaryReply reply = nullptr;
+  void* user_data = nullptr;
+};
+
+struct Completion {
+  FlutterDesktopOnTextureUnregistered callback;
+  void* user_data;
+};
+
+// State shared by the engine object and the handles it gave out; handles
+// that outlive the engine (messengers still referenced) keep it alive.
+struct EngineCore {
+  std::mutex messenger_lock;  // FlutterDesktopMessengerLock's mutex
+  mutable std::mutex state;   // guards everything below
+  std::atomic<bool> available{true};
+  std::atomic<int64_t> add_refs{0};
+  std::atomic<int64_t> releases{0};
+  std::atomic<int64_t> live_messengers{0};
+  std::atomic<int64_t> lock_calls{0};
+  std::atomic<int64_t> unlock_calls{0};
+
+  std::deque<MessageRecord> messages;
+  std::vector<SendRecord> sends;
+  std::function<bool(const SentMessage&)> send_policy;
+  std::map<int64_t, TextureRecord> textures;
+  int64_t next_texture_id = 1;
+  bool mark_frame_result = true;
+  bool defer_unregistrations = false;
+  std::vector<Completion> pending_unregistrations;
+  std::vector<FlutterDesktopPluginRegistrar*> registrars;
+};
+
+}  // namespace standin
+
+// ==== The engine's handle types ====
+
+struct FlutterDesktopMessenger {
+  struct Callback {
+    FlutterDesktopMessageCallback function;
+    void* user_data;
+  };
+
+  explicit FlutterDesktopMessenger(std::shared_ptr<standin::EngineCore> owner)
+      : core(std::move(owner)) {
+    ++core->live_messengers;
+  }
+  ~FlutterDesktopMessenger() { --core->live_messengers; }
+
+  void Unref() {
+    if (--refs == 0) delete this;
+  }
+
+  std::shared_ptr<standin::EngineCore> core;
+  std::atomic<int64_t> refs{1};               // the registrar's own reference
+  std::map<std::string, Callback> callbacks;  // guarded by core->state
+};
+
+struct FlutterDesktopTextureRegistrar {
+  std::shared_ptr<standin::EngineCore> core;
+};
+
+struct FlutterDesktopView {
+  int unused = 0;
+};
+
+struct FlutterDesktopPluginRegistrar {
+  FlutterDesktopMessenger* messenger = nullptr;
+  FlutterDesktopTextureRegistrar* textures = nullptr;
+  FlutterDesktopView* view = nullptr;
+  FlutterDesktopOnPluginRegistrarDestroyed on_destroyed = nullptr;
+};
+
+// ==== The engine's C interface ====
+
+extern "C" {
+
+FlutterDesktopMessengerRef FlutterDesktopPluginRegistrarGetMessenger(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  return registrar->messenger;
+}
+
+FlutterDesktopTextureRegistrarRef FlutterDesktopRegistrarGetTextureRegistrar(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  return registrar->textures;
+}
+
+FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  return registrar->view;
+}
+
+void FlutterDesktopPluginRegistrarSetDestructionHandler(
+    FlutterDesktopPluginRegistrarRef registrar,
+    FlutterDesktopOnPluginRegistrarDestroyed callback) {
+  registrar->on_destroyed = callback;
+}
+
+bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger,
+                                 const char* channel, const uint8_t* message,
+                                 size_t message_size) {
+  auto& core = *messenger->core;
+  std::lock_guard<std::mutex> lock(core.state);
+  standin::SendRecord record;
+  record.info.channel = channel;
+  record.info.message.assign(message, message + message_size);
+  record.info.accepted = core.available;
+  core.sends.push_back(std::move(record));
+  return core.available;
+}
+
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
+                                          const char* channel,
+                                          const uint8_t* message,
+                                          size_t message_size,
+                                          FlutterDesktopBinaryReply reply,
+                                          void* user_data) {
+  auto& core = *messenger->core;
+  std::lock_guard<std::mutex> lock(core.state);
+  standin::SendRecord record;
+  record.info.channel = channel;
+  record.info.message.assign(message, message + message_size);
+  record.info.wants_reply = true;
+  record.info.accepted =
+      core.available && (!core.send_policy || core.send_policy(record.info));
+  record.reply = reply;
+  record.user_data = user_data;
+  const bool accepted = record.info.accepted;
+  core.sends.push_back(std::move(record));
+  return accepted;
+}
+
+void FlutterDesktopMessengerSendResponse(
+    FlutterDesktopMessengerRef messenger,
+    const FlutterDesktopMessageResponseHandle* handle, const uint8_t* data,
+    size_t data_length) {
+  auto& core = *messenger->core;
+  std::lock_guard<std::mutex> lock(core.state);
+  standin::Response& response = core.messages.at(handle->ticket).response;
+  ++response.times_sent;
+  if (!core.available) response.sent_while_unavailable = true;
+  response.had_bytes = data != nullptr;
+  response.bytes.assign(data, data + data_length);
+}
+
+void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger,
+                                        const char* channel,
+                                        FlutterDesktopMessageCallback callback,
+                                        void* user_data) {
+  std::lock_guard<std::mutex> lock(messenger->core->state);
+  if (callback == nullptr) {
+    messenger->callbacks.erase(channel);
+  } else {
+    messenger->callbacks[channel] = {callback, user_data};
+  }
+}
+
+FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(
+    FlutterDesktopMessengerRef messenger) {
+  ++messenger->core->add_refs;
+  ++messenger->refs;
+  return messenger;
+}
+
+void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
+  ++messenger->core->releases;
+  messenger->Unref();
+}
+
+bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
+  return messenger->core->available;
+}
+
+FlutterDesktopMessengerRef FlutterDesktopMessengerLock(
+    FlutterDesktopMessengerRef messenger) {
+  ++messenger->core->lock_calls;
+  messenger->core->messenger_lock.lock();
+  return messenger;
+}
+
+void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
+  ++messenger->core->unlock_calls;
+  messenger->core->messenger_lock.unlock();
+}
+
+int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar,
+    const FlutterDesktopTextureInfo* info) {
+  auto& core = *texture_registrar->core;
+  std::lock_guard<std::mutex> lock(core.state);
+  standin::TextureRecord record;
+  record.id = core.next_texture_id++;
+  record.info = *info;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(info);
+  record.descriptor.assign(bytes, bytes + sizeof(FlutterDesktopTextureInfo));
+  core.textures[record.id] = record;
+  return record.id;
+}
+
+bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
+    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id) {
+  auto& core = *texture_registrar->core;
+  std::lock_guard<std::mutex> lock(core.state);
+  auto found = core.textures.find(texture_id);
+  if (found == core.textures.end()) return false;
+  ++found->second.frames_marked;
+  return core.mark_frame_result;
+}
+
+void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id,
+    FlutterDesktopOnTextureUnregistered callback, void* user_data) {
+  auto& core = *texture_registrar->core;
+  {
+    std::lock_guard<std::mutex> lock(core.state);
+    core.textures.erase(texture_id);
+    if (callback == nullptr) return;
+    if (core.defer_unregistrations) {
+      core.pending_unregistrations.push_back({callback, user_data});
+      return;
+    }
+  }
+  callback(user_data);
+}
+
+}  // extern "C"
+
+// ==== The control surface ====
+
+namespace standin {
+
+Engine::Engine() : core_(std::make_shared<EngineCore>()) {}
+
+Engine::~Engine() {
+  SetAvailable(false);
+  std::vector<FlutterDesktopPluginRegistrar*> alive;
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    alive = core_->registrars;
+  }
+  for (auto* registrar : alive) DestroyRegistrar(registrar);
+  for (size_t i = 0; i < Sends().size(); ++i) AnswerSendEmpty(i);
+  SetDeferUnregistrations(false);
+  CompleteUnregistrations();
+}
+
+FlutterDesktopPluginRegistrarRef Engine::CreateRegistrar(bool with_view) {
+  auto* registrar = new FlutterDesktopPluginRegistrar();
+  registrar->messenger = new FlutterDesktopMessenger(core_);
+  registrar->textures = new FlutterDesktopTextureRegistrar{core_};
+  if (with_view) registrar->view = new FlutterDesktopView();
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->registrars.push_back(registrar);
+  return registrar;
+}
+
+void Engine::DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    auto& all = core_->registrars;
+    auto found = std::find(all.begin(), all.end(), registrar);
+    if (found == all.end()) return;
+    all.erase(found);
+  }
+  if (registrar->on_destroyed) registrar->on_destroyed(registrar);
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    registrar->messenger->callbacks.clear();
+  }
+  registrar->messenger->Unref();
+  delete registrar->textures;
+  delete registrar->view;
+  delete registrar;
+}
+
+FlutterDesktopMessengerRef Engine::MessengerOf(
+    FlutterDesktopPluginRegistrarRef registrar) const {
+  return registrar->messenger;
+}
+
+FlutterDesktopTextureRegistrarRef Engine::TextureRegistrarOf(
+    FlutterDesktopPluginRegistrarRef registrar) const {
+  return registrar->textures;
+}
+
+bool Engine::HasHandler(FlutterDesktopPluginRegistrarRef registrar,
+                        const std::string& channel) const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  return registrar->messenger->callbacks.count(channel) != 0;
+}
+
+const void* Engine::HandlerUserData(FlutterDesktopPluginRegistrarRef registrar,
+                                    const std::string& channel) const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  auto found = registrar->messenger->callbacks.find(channel);
+  return found == registrar->messenger->callbacks.end()
+             ? nullptr
+             : found->second.user_data;
+}
+
+MessageTicket Engine::Deliver(FlutterDesktopPluginRegistrarRef registrar,
+                              const std::string& channel,
+                              const std::vector<uint8_t>& message,
+                              bool with_response_handle) {
+  FlutterDesktopMessage record{};
+  record.struct_size = sizeof(record);
+  record.channel = channel.c_str();
+  record.message = message.empty() ? nullptr : message.data();
+  record.message_size = message.size();
+
+  FlutterDesktopMessenger::Callback callback{nullptr, nullptr};
+  MessageTicket ticket;
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    ticket = core_->messages.size();
+    core_->messages.emplace_back();
+    MessageRecord& stored = core_->messages.back();
+    stored.handle.ticket = ticket;
+    auto found = registrar->messenger->callbacks.find(channel);
+    if (found != registrar->messenger->callbacks.end()) {
+      callback = found->second;
+      stored.response.delivered = true;
+    }
+    if (with_response_handle) record.response_handle = &stored.handle;
+  }
+  if (callback.function) {
+    callback.function(registrar->messenger, &record, callback.user_data);
+  }
+  return ticket;
+}
+
+MessageTicket Engine::DeliverEmpty(FlutterDesktopPluginRegistrarRef registrar,
+                                   const std::string& channel) {
+  return Deliver(registrar, channel, {});
+}
+
+Response Engine::GetResponse(MessageTicket ticket) const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  return core_->messages.at(ticket).response;
+}
+
+size_t Engine::MessageCount() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  return core_->messages.size();
+}
+
+void Engine::SetAvailable(bool available) {
+  std::lock_guard<std::mutex> lock(core_->messenger_lock);
+  core_->available = available;
+}
+
+bool Engine::available() const { return core_->available; }
+
+Counters Engine::counters() const {
+  return {core_->add_refs, core_->releases, core_->live_messengers,
+          core_->lock_calls, core_->unlock_calls};
+}
+
+void Engine::SetSendPolicy(std::function<bool(const SentMessage&)> accept) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->send_policy = std::move(accept);
+}
+
+std::vector<SentMessage> Engine::Sends() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  std::vector<SentMessage> sends;
+  for (const auto& record : core_->sends) sends.push_back(record.info);
+  return sends;
+}
+
+namespace {
+
+bool Answer(EngineCore& core, size_t index, const uint8_t* data, size_t size) {
+  FlutterDesktopBinaryReply reply = nullptr;
+  void* user_data = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(core.state);
+    if (index >= core.sends.size()) return false;
+    SendRecord& record = core.sends[index];
+    if (!record.info.wants_reply || !record.info.accepted ||
+        record.info.answered) {
+      return false;
+    }
+    record.info.answered = true;
+    reply = record.reply;
+    user_data = record.user_data;
+  }
+  reply(data, size, user_data);
+  return true;
+}
+
+}  // namespace
+
+bool Engine::AnswerSend(size_t index, const std::vector<uint8_t>& reply) {
+  return Answer(*core_, index, reply.empty() ? nullptr : reply.data(),
+                reply.size());
+}
+
+bool Engine::AnswerSendEmpty(size_t index) {
+  return Answer(*core_, index, nullptr, 0);
+}
+
+size_t Engine::PendingSends() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  size_t pending = 0;
+  for (const auto& record : core_->sends) {
+    if (record.info.wants_reply && record.info.accepted &&
+        !record.info.answered) {
+      ++pending;
+    }
+  }
+  return pending;
+}
+
+std::vector<TextureRecord> Engine::Textures() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  std::vector<TextureRecord> textures;
+  for (const auto& entry : core_->textures) textures.push_back(entry.second);
+  return textures;
+}
+
+const void* Engine::RequestFrame(int64_t texture_id, size_t width,
+                                 size_t height) {
+  FlutterDesktopTextureInfo info{};
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    auto found = core_->textures.find(texture_id);
+    if (found == core_->textures.end()) return nullptr;
+    info = found->second.info;
+  }
+  if (info.type == kFlutterDesktopPixelBufferTexture) {
+    const auto& config = info.pixel_buffer_config;
+    return config.callback(width, height, config.user_data);
+  }
+  const auto& config = info.gpu_surface_config;
+  return config.callback(width, height, config.user_data);
+}
+
+void Engine::SetDeferUnregistrations(bool defer) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->defer_unregistrations = defer;
+}
+
+size_t Engine::CompleteUnregistrations() {
+  std::vector<Completion> pending;
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    pending.swap(core_->pending_unregistrations);
+  }
+  for (const auto& completion : pending) {
+    completion.callback(completion.user_data);
+  }
+  return pending.size();
+}
+
+size_t Engine::PendingUnregistrations() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  return core_->pending_unregistrations.size();
+}
+
+void Engine::SetNextTextureId(int64_t id) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->next_texture_id = id;
+}
+
+void Engine::SetMarkFrameResult(bool result) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->mark_frame_result = result;
+}
+
+}  // namespace standin

@@ -1,0 +1,137 @@
+// A stand-in for the Flutter engine: an in-process implementation of the
+// engine's C interface, with a C++ control surface for tests and the host.
+//
+//   standin::Engine engine;
+//   auto registrar = engine.CreateRegistrar();
+//   KelmorPluginCApiRegisterWithRegistrar(registrar);
+//   auto ticket = engine.Deliver(registrar, "kelmor", call_bytes);
+//   standin::Response answer = engine.GetResponse(ticket);
+//
+// It honours what the library relies on: callbacks for a registrar stop after
+// its destruction handler ran; each accepted send's reply and each
+// unregistration's completion runs exactly once (the destructor completes the
+// outstanding ones); availability seen under the messenger lock holds for the
+// response that follows. Replies may come from any thread.
+#ifndef STANDIN_STANDIN_ENGINE_H_
+#define STANDIN_STANDIN_ENGINE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "flutter_desktop_api.h"
+
+namespace standin {
+
+struct EngineCore;
+
+// What became of a delivered message.
+struct Response {
+  bool delivered = false;  // a handler was installed for the channel
+  int times_sent = 0;      // FlutterDesktopMessengerSendResponse calls
+  bool sent_while_unavailable = false;
+  bool had_bytes = false;  // the last response carried a non-null pointer
+  std::vector<uint8_t> bytes;
+};
+
+// A message the library sent through the engine.
+struct SentMessage {
+  std::string channel;
+  std::vector<uint8_t> message;
+  bool wants_reply = false;
+  bool accepted = false;
+  bool answered = false;
+};
+
+// A texture as the engine holds it.
+struct TextureRecord {
+  int64_t id = 0;
+  std::vector<uint8_t> descriptor;  // the 40 bytes the engine was given
+  FlutterDesktopTextureInfo info{};
+  int frames_marked = 0;
+};
+
+struct Counters {
+  int64_t add_refs = 0;
+  int64_t releases = 0;
+  int64_t live_messengers = 0;
+  int64_t lock_calls = 0;
+  int64_t unlock_calls = 0;
+};
+
+using MessageTicket = size_t;
+
+class Engine {
+ public:
+  Engine();
+  // Stops availability, destroys the registrars still alive (running their
+  // destruction handlers), answers outstanding sends with no bytes and
+  // completes outstanding unregistrations.
+  ~Engine();
+
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // ==== Registrars ====
+  FlutterDesktopPluginRegistrarRef CreateRegistrar(bool with_view = true);
+  // Runs the registrar's destruction handler, then stops every callback.
+  void DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar);
+  FlutterDesktopMessengerRef MessengerOf(
+      FlutterDesktopPluginRegistrarRef registrar) const;
+  FlutterDesktopTextureRegistrarRef TextureRegistrarOf(
+      FlutterDesktopPluginRegistrarRef registrar) const;
+
+  // ==== Incoming messages ====
+  bool HasHandler(FlutterDesktopPluginRegistrarRef registrar,
+                  const std::string& channel) const;
+  // The user data registered with the channel's callback; null when none.
+  const void* HandlerUserData(FlutterDesktopPluginRegistrarRef registrar,
+                              const std::string& channel) const;
+  // Calls the channel's message callback on this thread. Without a response
+  // handle the message carries null as its handle.
+  MessageTicket Deliver(FlutterDesktopPluginRegistrarRef registrar,
+                        const std::string& channel,
+                        const std::vector<uint8_t>& message,
+                        bool with_response_handle = true);
+  // Like Deliver, with a null message pointer and size 0.
+  MessageTicket DeliverEmpty(FlutterDesktopPluginRegistrarRef registrar,
+                             const std::string& channel);
+  Response GetResponse(MessageTicket ticket) const;
+  size_t MessageCount() const;
+
+  // ==== Availability and the messenger lock ====
+  // Takes the messenger lock, so it waits for a response in progress.
+  void SetAvailable(bool available);
+  bool available() const;
+  Counters counters() const;
+
+  // ==== Outgoing messages ====
+  // Decides, per send with reply, whether the engine accepts it.
+  void SetSendPolicy(std::function<bool(const SentMessage&)> accept);
+  std::vector<SentMessage> Sends() const;
+  // Answers accepted send `index` once, on the calling thread. False when it
+  // was refused or already answered.
+  bool AnswerSend(size_t index, const std::vector<uint8_t>& reply);
+  bool AnswerSendEmpty(size_t index);
+  size_t PendingSends() const;
+
+  // ==== Textures ====
+  std::vector<TextureRecord> Textures() const;
+  // Calls the texture's frame callback; null when the id is unknown.
+  const void* RequestFrame(int64_t texture_id, size_t width, size_t height);
+  // When deferred, completions wait for CompleteUnregistrations.
+  void SetDeferUnregistrations(bool defer);
+  size_t CompleteUnregistrations();
+  size_t PendingUnregistrations() const;
+  void SetNextTextureId(int64_t id);
+  void SetMarkFrameResult(bool result);
+
+ private:
+  std::shared_ptr<EngineCore> core_;
+};
+
+}  // namespace standin
+
+#endif  // STANDIN_STANDIN_ENGINE_H_
