@@ -1,0 +1,27 @@
+#include "flutter/plugin_registrar.h"
+
+#include "flutter/binary_messenger_impl.h"
+#include "flutter/texture_registrar_impl.h"
+
+namespace flutter {
+
+PluginRegistrar::PluginRegistrar(FlutterDesktopPluginRegistrarRef registrar)
+    : registrar_(registrar) {
+  messenger_ = std::make_unique<BinaryMessengerImpl>(
+      FlutterDesktopPluginRegistrarGetMessenger(registrar));
+  texture_registrar_ = std::make_unique<TextureRegistrarImpl>(
+      FlutterDesktopRegistrarGetTextureRegistrar(registrar));
+}
+
+PluginRegistrar::~PluginRegistrar() {
+  // Plugins may still use the messenger and textures while they go; the
+  // messenger goes before the texture registrar.
+  DestroyPlugins();
+  messenger_.reset();
+}
+
+void PluginRegistrar::AdoptPlugin(std::unique_ptr<Plugin> plugin) {
+  plugins_.insert(std::move(plugin));
+}
+
+}  // namespace flutter
