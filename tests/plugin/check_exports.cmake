@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.21)
 # Fails unless LIBRARY's dynamic symbol table defines exactly EXPECTED.
 execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}"
                 OUTPUT_VARIABLE symbols RESULT_VARIABLE status)

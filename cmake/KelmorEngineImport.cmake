@@ -1,0 +1,34 @@
+# kelmor::engine_import: the import library through which the plugin DLL
+# reaches flutter_windows.dll. Either the engine's own (a Visual Studio user's
+# usual case) or one made from our module-definition file, which ties the
+# plugin to no particular engine build.
+add_library(kelmor_engine_import INTERFACE)
+add_library(kelmor::engine_import ALIAS kelmor_engine_import)
+
+if(KELMOR_ENGINE_IMPORT_LIBRARY)
+  target_link_libraries(kelmor_engine_import INTERFACE
+                        "${KELMOR_ENGINE_IMPORT_LIBRARY}")
+  return()
+endif()
+
+set(def_file "${PROJECT_SOURCE_DIR}/engine/flutter_windows.def")
+if(MINGW)
+  find_program(KELMOR_DLLTOOL NAMES ${CMAKE_DLLTOOL}
+               x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+  set(import_library "${CMAKE_CURRENT_BINARY_DIR}/libflutter_windows_import.a")
+  add_custom_command(OUTPUT "${import_library}"
+    COMMAND "${KELMOR_DLLTOOL}" -d "${def_file}" -D flutter_windows.dll
+            -l "${import_library}"
+    DEPENDS "${def_file}"
+    COMMENT "Import library for flutter_windows.dll")
+else()
+  set(import_library "${CMAKE_CURRENT_BINARY_DIR}/flutter_windows_import.lib")
+  add_custom_command(OUTPUT "${import_library}"
+    COMMAND "${CMAKE_AR}" /nologo /machine:x64 "/def:${def_file}"
+            "/out:${import_library}"
+    DEPENDS "${def_file}"
+    COMMENT "Import library for flutter_windows.dll")
+endif()
+add_custom_target(kelmor_engine_import_library DEPENDS "${import_library}")
+add_dependencies(kelmor_engine_import kelmor_engine_import_library)
+target_link_libraries(kelmor_engine_import INTERFACE "${import_library}")
