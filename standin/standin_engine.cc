@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -42,7 +41,8 @@ struct EngineCore {
   std::atomic<int64_t> lock_calls{0};
   std::atomic<int64_t> unlock_calls{0};
 
-  std::deque<MessageRecord> messages;
+  std::map<MessageTicket, MessageRecord> messages;  // nodes never move
+  MessageTicket next_ticket = 0;
   std::vector<SendRecord> sends;
   std::function<bool(const SentMessage&)> send_policy;
   std::map<int64_t, TextureRecord> textures;
@@ -261,7 +261,12 @@ Engine::~Engine() {
     alive = core_->registrars;
   }
   for (auto* registrar : alive) DestroyRegistrar(registrar);
-  for (size_t i = 0; i < Sends().size(); ++i) AnswerSendEmpty(i);
+  size_t sends;
+  {
+    std::lock_guard<std::mutex> lock(core_->state);
+    sends = core_->sends.size();
+  }
+  for (size_t i = 0; i < sends; ++i) AnswerSendEmpty(i);
   SetDeferUnregistrations(false);
   CompleteUnregistrations();
 }
@@ -334,9 +339,8 @@ MessageTicket Engine::Deliver(FlutterDesktopPluginRegistrarRef registrar,
   MessageTicket ticket;
   {
     std::lock_guard<std::mutex> lock(core_->state);
-    ticket = core_->messages.size();
-    core_->messages.emplace_back();
-    MessageRecord& stored = core_->messages.back();
+    ticket = core_->next_ticket++;
+    MessageRecord& stored = core_->messages[ticket];
     stored.handle.ticket = ticket;
     auto found = registrar->messenger->callbacks.find(channel);
     if (found != registrar->messenger->callbacks.end()) {
@@ -363,7 +367,12 @@ Response Engine::GetResponse(MessageTicket ticket) const {
 
 size_t Engine::MessageCount() const {
   std::lock_guard<std::mutex> lock(core_->state);
-  return core_->messages.size();
+  return core_->next_ticket;
+}
+
+void Engine::Forget(MessageTicket ticket) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->messages.erase(ticket);
 }
 
 void Engine::SetAvailable(bool available) {

@@ -99,7 +99,11 @@ class Engine {
   MessageTicket DeliverEmpty(FlutterDesktopPluginRegistrarRef registrar,
                              const std::string& channel);
   Response GetResponse(MessageTicket ticket) const;
+  // Tickets handed out so far; they run from 0.
   size_t MessageCount() const;
+  // Drops a message's record, which must not be answered any more; keeps a
+  // long run's memory flat.
+  void Forget(MessageTicket ticket);
 
   // ==== Availability and the messenger lock ====
   // Takes the messenger lock, so it waits for a response in progress.

@@ -1,0 +1,63 @@
+// Arbitrary bytes as a method call and as a response envelope. A call that
+// decodes re-encodes and decodes to the same call; a result is answered at
+// most once, and exactly once when the envelope is understood.
+#include <cstddef>
+#include <cstdint>
+
+#include "flutter/standard_method_codec.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using flutter::EncodableValue;
+
+class CountingResult : public flutter::MethodResult<EncodableValue> {
+ public:
+  int answers = 0;
+
+ protected:
+  void HandleSuccess(const EncodableValue* value) override {
+    Count();
+    kelmor_fuzz::Require(value == nullptr || !value->IsNull(),
+                         "a null success value is passed as none");
+  }
+  void HandleError(const std::string&, const std::string&,
+                   const EncodableValue* details) override {
+    Count();
+    kelmor_fuzz::Require(details == nullptr || !details->IsNull(),
+                         "null error details are passed as none");
+  }
+  void HandleNotImplemented() override { Count(); }
+
+ private:
+  void Count() {
+    ++answers;
+    kelmor_fuzz::Require(answers == 1, "a result was answered twice");
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kelmor_fuzz::SilenceDiagnostics();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const auto& codec = flutter::StandardMethodCodec::GetInstance();
+  if (auto call = codec.DecodeMethodCall(data, size)) {
+    kelmor_fuzz::Require(call->arguments() != nullptr,
+                         "a decoded call always holds arguments");
+    const auto bytes = codec.EncodeMethodCall(*call);
+    auto again = codec.DecodeMethodCall(bytes->data(), bytes->size());
+    kelmor_fuzz::Require(
+        again && again->method_name() == call->method_name() &&
+            again->arguments()->Compare(*call->arguments()) == 0,
+        "a call does not survive re-encoding");
+  }
+  CountingResult result;
+  const bool understood = codec.DecodeResponseEnvelope(data, size, &result);
+  kelmor_fuzz::Require(result.answers == (understood ? 1 : 0),
+                       "the result was answered against what was returned");
+  return 0;
+}
