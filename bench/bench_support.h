@@ -7,9 +7,18 @@
 
 #include "flutter/byte_buffer_streams.h"
 #include "flutter/standard_codec_serializer.h"
+#include "flutter/standard_method_codec.h"
 
 namespace kelmor_bench {
 
+// How a plugin's value leaves for the application: a success envelope.
+inline std::unique_ptr<std::vector<uint8_t>> EncodeMessage(
+    const flutter::EncodableValue& value) {
+  return flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(
+      &value);
+}
+
+// The value alone, as the serializer writes it into an empty buffer.
 inline std::vector<uint8_t> Encode(const flutter::EncodableValue& value) {
   std::vector<uint8_t> bytes;
   flutter::ByteBufferStreamWriter writer(&bytes);
@@ -17,6 +26,7 @@ inline std::vector<uint8_t> Encode(const flutter::EncodableValue& value) {
   return bytes;
 }
 
+// How a value arrives: read from a message, as a call's arguments are.
 inline flutter::EncodableValue Decode(const std::vector<uint8_t>& bytes) {
   flutter::ByteBufferStreamReader reader(bytes.data(), bytes.size());
   return flutter::StandardCodecSerializer::GetInstance().ReadValue(&reader);

@@ -47,8 +47,8 @@ void BM_EncodeTypedList(benchmark::State& state) {
   const EncodableValue value =
       TypedList<T>(static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    std::vector<uint8_t> bytes = Encode(value);
-    benchmark::DoNotOptimize(bytes.data());
+    auto bytes = kelmor_bench::EncodeMessage(value);
+    benchmark::DoNotOptimize(bytes->data());
   }
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
@@ -111,8 +111,8 @@ void BM_ScaleEncode(benchmark::State& state, Kind kind) {
   const EncodableValue value =
       Collection(kind, static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    std::vector<uint8_t> bytes = Encode(value);
-    benchmark::DoNotOptimize(bytes.data());
+    auto bytes = kelmor_bench::EncodeMessage(value);
+    benchmark::DoNotOptimize(bytes->data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -144,11 +144,10 @@ void BM_DecodePeakHeapTypedList(benchmark::State& state) {
   const std::vector<uint8_t> bytes = Encode(TypedList<double>(size_t{1} << 26));
   double ratio = 0;
   for (auto _ : state) {
-    kelmor_bench::ResetHeapPeak();
-    const size_t before = kelmor_bench::HeapInUse();
+    kelmor_bench::HeapMeasurement heap;
     EncodableValue value = Decode(bytes);
     benchmark::DoNotOptimize(&value);
-    ratio = static_cast<double>(kelmor_bench::HeapPeak() - before) /
+    ratio = static_cast<double>(heap.PeakGrowth()) /
             static_cast<double>(bytes.size());
   }
   state.counters["peak_heap_per_message_byte"] = ratio;

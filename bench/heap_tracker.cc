@@ -10,43 +10,52 @@ namespace kelmor_bench {
 
 namespace {
 
-std::atomic<size_t> in_use{0};
-std::atomic<size_t> peak{0};
+std::atomic<bool> tracking{false};
+std::atomic<int64_t> in_use{0};  // may dip below zero: frees of blocks
+std::atomic<int64_t> peak{0};    // allocated before tracking began
 
-void* Track(void* block) {
+void* Allocate(size_t size) {
+  void* block = std::malloc(size ? size : 1);
   if (block == nullptr) throw std::bad_alloc();
-  const size_t now = in_use += malloc_usable_size(block);
-  size_t seen = peak.load(std::memory_order_relaxed);
-  while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+  if (tracking.load(std::memory_order_relaxed)) {
+    const int64_t now = in_use += static_cast<int64_t>(malloc_usable_size(block));
+    int64_t seen = peak.load(std::memory_order_relaxed);
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+    }
   }
   return block;
 }
 
-void Untrack(void* block) {
+void Free(void* block) {
   if (block == nullptr) return;
-  in_use -= malloc_usable_size(block);
+  if (tracking.load(std::memory_order_relaxed)) {
+    in_use -= static_cast<int64_t>(malloc_usable_size(block));
+  }
   std::free(block);
 }
 
 }  // namespace
 
-size_t HeapInUse() { return in_use; }
-size_t HeapPeak() { return peak; }
-void ResetHeapPeak() { peak = in_use.load(); }
+HeapMeasurement::HeapMeasurement() {
+  in_use = 0;
+  peak = 0;
+  baseline_ = 0;
+  tracking = true;
+}
+
+HeapMeasurement::~HeapMeasurement() { tracking = false; }
+
+size_t HeapMeasurement::PeakGrowth() const {
+  return static_cast<size_t>(peak.load()) - baseline_;
+}
 
 }  // namespace kelmor_bench
 
-void* operator new(size_t size) {
-  return kelmor_bench::Track(std::malloc(size ? size : 1));
-}
-void* operator new[](size_t size) {
-  return kelmor_bench::Track(std::malloc(size ? size : 1));
-}
-void operator delete(void* block) noexcept { kelmor_bench::Untrack(block); }
-void operator delete[](void* block) noexcept { kelmor_bench::Untrack(block); }
-void operator delete(void* block, size_t) noexcept {
-  kelmor_bench::Untrack(block);
-}
+void* operator new(size_t size) { return kelmor_bench::Allocate(size); }
+void* operator new[](size_t size) { return kelmor_bench::Allocate(size); }
+void operator delete(void* block) noexcept { kelmor_bench::Free(block); }
+void operator delete[](void* block) noexcept { kelmor_bench::Free(block); }
+void operator delete(void* block, size_t) noexcept { kelmor_bench::Free(block); }
 void operator delete[](void* block, size_t) noexcept {
-  kelmor_bench::Untrack(block);
+  kelmor_bench::Free(block);
 }

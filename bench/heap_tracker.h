@@ -7,10 +7,17 @@
 
 namespace kelmor_bench {
 
-size_t HeapInUse();
-size_t HeapPeak();
-// Starts a new peak from what is in use now.
-void ResetHeapPeak();
+// Counting costs time, so it runs only while a HeapMeasurement lives.
+class HeapMeasurement {
+ public:
+  HeapMeasurement();
+  ~HeapMeasurement();
+  // The most bytes held at once since construction, beyond what was held then.
+  size_t PeakGrowth() const;
+
+ private:
+  size_t baseline_;
+};
 
 }  // namespace kelmor_bench
 

@@ -60,9 +60,9 @@ void BM_MixedEncode_Ours(benchmark::State& state) {
   const EncodableValue tree = OurTree();
   size_t size = 0;
   for (auto _ : state) {
-    std::vector<uint8_t> bytes = kelmor_bench::Encode(tree);
-    size = bytes.size();
-    benchmark::DoNotOptimize(bytes.data());
+    auto bytes = kelmor_bench::EncodeMessage(tree);
+    size = bytes->size();
+    benchmark::DoNotOptimize(bytes->data());
   }
   Report(state, size);
 }
@@ -157,11 +157,10 @@ void BM_DecodePeakHeapMixedTree(benchmark::State& state) {
   const std::vector<uint8_t> bytes = kelmor_bench::Encode(OurTree());
   double ratio = 0;
   for (auto _ : state) {
-    kelmor_bench::ResetHeapPeak();
-    const size_t before = kelmor_bench::HeapInUse();
+    kelmor_bench::HeapMeasurement heap;
     EncodableValue tree = kelmor_bench::Decode(bytes);
     benchmark::DoNotOptimize(&tree);
-    ratio = static_cast<double>(kelmor_bench::HeapPeak() - before) /
+    ratio = static_cast<double>(heap.PeakGrowth()) /
             static_cast<double>(bytes.size());
   }
   state.counters["peak_heap_per_message_byte"] = ratio;

@@ -75,6 +75,10 @@ struct PayloadCompare {
 
 int EncodableValue::Compare(const EncodableValue& other) const {
   if (index() != other.index()) return CompareSizes(index(), other.index());
+  // Map keys are mostly strings: skip the visit for them.
+  if (const auto* text = std::get_if<std::string>(this)) {
+    return CompareStrings(*text, *std::get_if<std::string>(&other));
+  }
   return std::visit(PayloadCompare{other},
                     static_cast<const EncodableValueVariant&>(*this));
 }

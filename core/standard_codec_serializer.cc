@@ -61,14 +61,17 @@ bool CountFits(uint64_t count, uint64_t width, ByteStreamReader* stream) {
 }
 
 // Strings and uint8 lists: a size prefix, then the bytes, never padded.
+// Built in place inside the value, which is returned without a move.
 template <typename Bytes>
-Bytes ReadByteBlock(const StandardCodecSerializer& serializer,
-                    ByteStreamReader* stream) {
+EncodableValue ReadByteBlock(const StandardCodecSerializer& serializer,
+                             ByteStreamReader* stream) {
   const size_t count = serializer.ReadSize(stream);
-  if (!CountFits(count, 1, stream)) return Bytes();
-  Bytes bytes(count, 0);
+  EncodableValue value(std::in_place_type<Bytes>);
+  if (!CountFits(count, 1, stream)) return value;
+  Bytes& bytes = std::get<Bytes>(value);
+  bytes.resize(count);
   stream->ReadBytes(reinterpret_cast<uint8_t*>(bytes.data()), count);
-  return bytes;
+  return value;
 }
 
 // Typed lists of 4- and 8-byte numbers: a size prefix, padding to the element
@@ -93,26 +96,30 @@ void WriteTypedList(const StandardCodecSerializer& serializer,
                      list.size() * sizeof(T));
 }
 
-// The number of elements or bytes that the value's size prefix would hold,
-// or 0 for values without one.
-size_t PrefixedSize(const EncodableValue& value) {
-  return std::visit(
-      [](const auto& payload) -> size_t {
-        using T = std::decay_t<decltype(payload)>;
-        if constexpr (std::is_same_v<T, std::string> ||
-                      std::is_same_v<T, std::vector<uint8_t>> ||
-                      std::is_same_v<T, std::vector<int32_t>> ||
-                      std::is_same_v<T, std::vector<int64_t>> ||
-                      std::is_same_v<T, std::vector<double>> ||
-                      std::is_same_v<T, std::vector<float>> ||
-                      std::is_same_v<T, EncodableList> ||
-                      std::is_same_v<T, EncodableMap>) {
-          return payload.size();
-        } else {
-          return 0;
-        }
-      },
-      static_cast<const EncodableValueVariant&>(value));
+// A count the size prefix cannot hold: the value is written as a null, so
+// that the output stays well formed.
+bool RefuseOversized(size_t size, ByteStreamWriter* stream) {
+  if (size <= kMaxWritableSize) return false;
+  std::cerr << "Size too large in StandardCodecSerializer::WriteValue: "
+            << size << std::endl;
+  WriteType(StandardCodecType::kNull, stream);
+  return true;
+}
+
+size_t SizePrefixLength(size_t count) {
+  if (count < kSizeUint16Marker) return 1;
+  return count <= std::numeric_limits<uint16_t>::max() ? 3 : 5;
+}
+
+size_t AlignUp(size_t offset, size_t alignment) {
+  return (offset + alignment - 1) / alignment * alignment;
+}
+
+// Where a typed list of `count` elements of `width` bytes ends.
+size_t TypedListEnd(size_t count, size_t width, size_t offset) {
+  offset += SizePrefixLength(count);
+  if (width > 1) offset = AlignUp(offset, width);
+  return offset + count * width;
 }
 
 }  // namespace
@@ -128,15 +135,64 @@ EncodableValue StandardCodecSerializer::ReadValue(
   return ReadValueOfType(type, stream);
 }
 
+size_t StandardCodecSerializer::EncodedEnd(const EncodableValue& value,
+                                           size_t offset) const {
+  const size_t start = offset++;  // the type byte
+  switch (TypeOf(value)) {
+    case EncodableType::kNull:
+    case EncodableType::kBool:
+    case EncodableType::kCustom:
+      return offset;
+    case EncodableType::kInt32:
+      return offset + 4;
+    case EncodableType::kInt64:
+      return offset + 8;
+    case EncodableType::kDouble:
+      return AlignUp(offset, 8) + 8;
+    case EncodableType::kString: {
+      const size_t length = std::get<std::string>(value).size();
+      if (length > kMaxWritableSize) return start + 1;
+      return offset + SizePrefixLength(length) + length;
+    }
+    case EncodableType::kUint8List:
+      return TypedListEnd(std::get<std::vector<uint8_t>>(value).size(), 1,
+                          offset);
+    case EncodableType::kInt32List:
+      return TypedListEnd(std::get<std::vector<int32_t>>(value).size(), 4,
+                          offset);
+    case EncodableType::kInt64List:
+      return TypedListEnd(std::get<std::vector<int64_t>>(value).size(), 8,
+                          offset);
+    case EncodableType::kDoubleList:
+      return TypedListEnd(std::get<std::vector<double>>(value).size(), 8,
+                          offset);
+    case EncodableType::kFloatList:
+      return TypedListEnd(std::get<std::vector<float>>(value).size(), 4,
+                          offset);
+    case EncodableType::kList: {
+      const auto& list = std::get<EncodableList>(value);
+      if (list.size() > kMaxWritableSize) return start + 1;
+      offset += SizePrefixLength(list.size());
+      for (const EncodableValue& element : list) {
+        offset = EncodedEnd(element, offset);
+      }
+      return offset;
+    }
+    case EncodableType::kMap: {
+      const auto& map = std::get<EncodableMap>(value);
+      if (map.size() > kMaxWritableSize) return start + 1;
+      offset += SizePrefixLength(map.size());
+      for (const auto& [key, entry] : map) {
+        offset = EncodedEnd(entry, EncodedEnd(key, offset));
+      }
+      return offset;
+    }
+  }
+  return offset;
+}
+
 void StandardCodecSerializer::WriteValue(const EncodableValue& value,
                                          ByteStreamWriter* stream) const {
-  const size_t size = PrefixedSize(value);
-  if (size > kMaxWritableSize) {
-    std::cerr << "Size too large in StandardCodecSerializer::WriteValue: "
-              << size << std::endl;
-    WriteType(StandardCodecType::kNull, stream);
-    return;
-  }
   switch (TypeOf(value)) {
     case EncodableType::kNull:
       WriteType(StandardCodecType::kNull, stream);
@@ -161,40 +217,62 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       return;
     case EncodableType::kString: {
       const auto& string = std::get<std::string>(value);
+      if (RefuseOversized(string.size(), stream)) return;
       WriteType(StandardCodecType::kString, stream);
       WriteSize(string.size(), stream);
       stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
                          string.size());
       return;
     }
-    case EncodableType::kUint8List:
+    case EncodableType::kUint8List: {
+      const auto& list = std::get<std::vector<uint8_t>>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kUint8List, stream);
-      WriteTypedList(*this, std::get<std::vector<uint8_t>>(value), stream);
+      WriteTypedList(*this, list, stream);
       return;
-    case EncodableType::kInt32List:
+    }
+    case EncodableType::kInt32List: {
+      const auto& list = std::get<std::vector<int32_t>>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kInt32List, stream);
-      WriteTypedList(*this, std::get<std::vector<int32_t>>(value), stream);
+      WriteTypedList(*this, list, stream);
       return;
-    case EncodableType::kInt64List:
+    }
+    case EncodableType::kInt64List: {
+      const auto& list = std::get<std::vector<int64_t>>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kInt64List, stream);
-      WriteTypedList(*this, std::get<std::vector<int64_t>>(value), stream);
+      WriteTypedList(*this, list, stream);
       return;
-    case EncodableType::kDoubleList:
+    }
+    case EncodableType::kDoubleList: {
+      const auto& list = std::get<std::vector<double>>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kDoubleList, stream);
-      WriteTypedList(*this, std::get<std::vector<double>>(value), stream);
+      WriteTypedList(*this, list, stream);
       return;
-    case EncodableType::kFloatList:
+    }
+    case EncodableType::kFloatList: {
+      const auto& list = std::get<std::vector<float>>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kFloatList, stream);
-      WriteTypedList(*this, std::get<std::vector<float>>(value), stream);
+      WriteTypedList(*this, list, stream);
       return;
-    case EncodableType::kList:
+    }
+    case EncodableType::kList: {
+      const auto& list = std::get<EncodableList>(value);
+      if (RefuseOversized(list.size(), stream)) return;
       WriteType(StandardCodecType::kList, stream);
-      WriteList(std::get<EncodableList>(value), stream);
+      WriteList(list, stream);
       return;
-    case EncodableType::kMap:
+    }
+    case EncodableType::kMap: {
+      const auto& map = std::get<EncodableMap>(value);
+      if (RefuseOversized(map.size(), stream)) return;
       WriteType(StandardCodecType::kMap, stream);
-      WriteMap(std::get<EncodableMap>(value), stream);
+      WriteMap(map, stream);
       return;
+    }
     case EncodableType::kCustom:
       std::cerr << "Unhandled custom type in StandardCodecSerializer::"
                    "WriteValue. "
@@ -222,9 +300,9 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
       return EncodableValue(ReadScalar<double>(stream));
     case StandardCodecType::kLargeInt:
     case StandardCodecType::kString:
-      return EncodableValue(ReadByteBlock<std::string>(*this, stream));
+      return ReadByteBlock<std::string>(*this, stream);
     case StandardCodecType::kUint8List:
-      return EncodableValue(ReadByteBlock<std::vector<uint8_t>>(*this, stream));
+      return ReadByteBlock<std::vector<uint8_t>>(*this, stream);
     case StandardCodecType::kInt32List:
       return EncodableValue(ReadTypedList<int32_t>(*this, stream));
     case StandardCodecType::kInt64List:

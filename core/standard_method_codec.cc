@@ -10,12 +10,17 @@ namespace flutter {
 
 namespace {
 
-// A new buffer with a writer over it; the writer borrows the buffer.
+// A new buffer, sized for the whole message so that it is one allocation,
+// with a writer over it; the writer borrows the buffer.
 struct Envelope {
+  explicit Envelope(size_t size) { bytes->reserve(size); }
+
   std::unique_ptr<std::vector<uint8_t>> bytes =
       std::make_unique<std::vector<uint8_t>>();
   ByteBufferStreamWriter writer{bytes.get()};
 };
+
+const EncodableValue kNull;
 
 }  // namespace
 
@@ -48,41 +53,45 @@ StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
   }
   auto arguments =
       std::make_unique<EncodableValue>(serializer_->ReadValue(&reader));
-  return std::make_unique<MethodCall<EncodableValue>>(*method_name,
+  return std::make_unique<MethodCall<EncodableValue>>(std::move(*method_name),
                                                       std::move(arguments));
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
     const MethodCall<EncodableValue>& method_call) const {
-  Envelope envelope;
-  serializer_->WriteValue(EncodableValue(method_call.method_name()),
-                          &envelope.writer);
-  const EncodableValue* arguments = method_call.arguments();
-  serializer_->WriteValue(arguments ? *arguments : EncodableValue(),
-                          &envelope.writer);
+  const EncodableValue name(method_call.method_name());
+  const EncodableValue& arguments =
+      method_call.arguments() ? *method_call.arguments() : kNull;
+  Envelope envelope(
+      serializer_->EncodedEnd(arguments, serializer_->EncodedEnd(name)));
+  serializer_->WriteValue(name, &envelope.writer);
+  serializer_->WriteValue(arguments, &envelope.writer);
   return std::move(envelope.bytes);
 }
 
 std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
-  Envelope envelope;
+  const EncodableValue& value = result ? *result : kNull;
+  Envelope envelope(serializer_->EncodedEnd(value, 1));
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
-  serializer_->WriteValue(result ? *result : EncodableValue(),
-                          &envelope.writer);
+  serializer_->WriteValue(value, &envelope.writer);
   return std::move(envelope.bytes);
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
     const std::string& error_code, const std::string& error_message,
     const EncodableValue* error_details) const {
-  Envelope envelope;
+  const EncodableValue code(error_code);
+  const EncodableValue message =
+      error_message.empty() ? EncodableValue() : EncodableValue(error_message);
+  const EncodableValue& details = error_details ? *error_details : kNull;
+  Envelope envelope(serializer_->EncodedEnd(
+      details,
+      serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1))));
   envelope.writer.WriteByte(kErrorEnvelopeFlag);
-  serializer_->WriteValue(EncodableValue(error_code), &envelope.writer);
-  serializer_->WriteValue(
-      error_message.empty() ? EncodableValue() : EncodableValue(error_message),
-      &envelope.writer);
-  serializer_->WriteValue(error_details ? *error_details : EncodableValue(),
-                          &envelope.writer);
+  serializer_->WriteValue(code, &envelope.writer);
+  serializer_->WriteValue(message, &envelope.writer);
+  serializer_->WriteValue(details, &envelope.writer);
   return std::move(envelope.bytes);
 }
 

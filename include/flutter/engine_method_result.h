@@ -46,14 +46,12 @@ class EngineMethodResult : public MethodResult<T> {
  public:
   // `codec` is borrowed and must outlive the result.
   EngineMethodResult(BinaryReply reply, const MethodCodec<T>* codec)
-      : reply_manager_(
-            std::make_unique<internal::ReplyManager>(std::move(reply))),
-        codec_(codec) {}
+      : reply_manager_(std::move(reply)), codec_(codec) {}
 
  protected:
   void HandleSuccess(const T* result) override {
     const auto data = codec_->EncodeSuccessEnvelope(result);
-    reply_manager_->DeliverReply(data.get());
+    reply_manager_.DeliverReply(data.get());
   }
 
   void HandleError(const std::string& error_code,
@@ -61,15 +59,15 @@ class EngineMethodResult : public MethodResult<T> {
                    const T* error_details) override {
     const auto data =
         codec_->EncodeErrorEnvelope(error_code, error_message, error_details);
-    reply_manager_->DeliverReply(data.get());
+    reply_manager_.DeliverReply(data.get());
   }
 
   void HandleNotImplemented() override {
-    reply_manager_->DeliverReply(nullptr);
+    reply_manager_.DeliverReply(nullptr);
   }
 
  private:
-  std::unique_ptr<internal::ReplyManager> reply_manager_;
+  internal::ReplyManager reply_manager_;
   const MethodCodec<T>* codec_;
 };
 

@@ -14,8 +14,8 @@ namespace flutter {
 template <typename T = EncodableValue>
 class MethodCall {
  public:
-  MethodCall(const std::string& method_name, std::unique_ptr<T> arguments)
-      : method_name_(method_name), arguments_(std::move(arguments)) {}
+  MethodCall(std::string method_name, std::unique_ptr<T> arguments)
+      : method_name_(std::move(method_name)), arguments_(std::move(arguments)) {}
   virtual ~MethodCall() = default;
 
   MethodCall(const MethodCall&) = delete;

@@ -77,6 +77,12 @@ class StandardCodecSerializer {
   virtual EncodableValue ReadValueOfType(uint8_t type,
                                          ByteStreamReader* stream) const;
 
+  // Where the encoding of `value` would end if it started `offset` bytes into
+  // a buffer, as this class writes it (custom values as nulls). Lets a
+  // caller make room for a whole message at once; extensions that write
+  // custom values make it an estimate.
+  size_t EncodedEnd(const EncodableValue& value, size_t offset = 0) const;
+
   // Reads a size prefix in any of its three forms.
   size_t ReadSize(ByteStreamReader* stream) const;
 
