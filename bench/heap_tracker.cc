@@ -18,7 +18,8 @@ void* Allocate(size_t size) {
   void* block = std::malloc(size ? size : 1);
   if (block == nullptr) throw std::bad_alloc();
   if (tracking.load(std::memory_order_relaxed)) {
-    const int64_t now = in_use += static_cast<int64_t>(malloc_usable_size(block));
+    const int64_t now = in_use +=
+        static_cast<int64_t>(malloc_usable_size(block));
     int64_t seen = peak.load(std::memory_order_relaxed);
     while (now > seen && !peak.compare_exchange_weak(seen, now)) {
     }
@@ -55,7 +56,9 @@ void* operator new(size_t size) { return kelmor_bench::Allocate(size); }
 void* operator new[](size_t size) { return kelmor_bench::Allocate(size); }
 void operator delete(void* block) noexcept { kelmor_bench::Free(block); }
 void operator delete[](void* block) noexcept { kelmor_bench::Free(block); }
-void operator delete(void* block, size_t) noexcept { kelmor_bench::Free(block); }
+void operator delete(void* block, size_t) noexcept {
+  kelmor_bench::Free(block);
+}
 void operator delete[](void* block, size_t) noexcept {
   kelmor_bench::Free(block);
 }

@@ -87,23 +87,30 @@ std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
   return list;
 }
 
-template <typename T>
-void WriteTypedList(const StandardCodecSerializer& serializer,
-                    const std::vector<T>& list, ByteStreamWriter* stream) {
-  serializer.WriteSize(list.size(), stream);
-  if (sizeof(T) > 1) stream->WriteAlignment(sizeof(T));
-  stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
-                     list.size() * sizeof(T));
-}
-
 // A count the size prefix cannot hold: the value is written as a null, so
 // that the output stays well formed.
 bool RefuseOversized(size_t size, ByteStreamWriter* stream) {
   if (size <= kMaxWritableSize) return false;
-  std::cerr << "Size too large in StandardCodecSerializer::WriteValue: "
-            << size << std::endl;
+  std::cerr << "Size too large in StandardCodecSerializer::WriteValue: " << size
+            << std::endl;
   WriteType(StandardCodecType::kNull, stream);
   return true;
+}
+
+// Strings and typed lists: the type byte, a size prefix, padding to the
+// element width (also for an empty list), then one block of elements.
+template <typename Block>
+void WriteBlock(const StandardCodecSerializer& serializer,
+                StandardCodecType type, const EncodableValue& value,
+                ByteStreamWriter* stream) {
+  using Element = typename Block::value_type;
+  const auto& block = std::get<Block>(value);
+  if (RefuseOversized(block.size(), stream)) return;
+  WriteType(type, stream);
+  serializer.WriteSize(block.size(), stream);
+  if (sizeof(Element) > 1) stream->WriteAlignment(sizeof(Element));
+  stream->WriteBytes(reinterpret_cast<const uint8_t*>(block.data()),
+                     block.size() * sizeof(Element));
 }
 
 size_t SizePrefixLength(size_t count) {
@@ -115,11 +122,15 @@ size_t AlignUp(size_t offset, size_t alignment) {
   return (offset + alignment - 1) / alignment * alignment;
 }
 
-// Where a typed list of `count` elements of `width` bytes ends.
-size_t TypedListEnd(size_t count, size_t width, size_t offset) {
+// Where a string or typed list ends; `offset` is just past its type byte.
+template <typename Block>
+size_t BlockEnd(const EncodableValue& value, size_t offset) {
+  using Element = typename Block::value_type;
+  const size_t count = std::get<Block>(value).size();
+  if (count > kMaxWritableSize) return offset;  // written as a null
   offset += SizePrefixLength(count);
-  if (width > 1) offset = AlignUp(offset, width);
-  return offset + count * width;
+  if (sizeof(Element) > 1) offset = AlignUp(offset, sizeof(Element));
+  return offset + count * sizeof(Element);
 }
 
 }  // namespace
@@ -137,7 +148,7 @@ EncodableValue StandardCodecSerializer::ReadValue(
 
 size_t StandardCodecSerializer::EncodedEnd(const EncodableValue& value,
                                            size_t offset) const {
-  const size_t start = offset++;  // the type byte
+  ++offset;  // the type byte
   switch (TypeOf(value)) {
     case EncodableType::kNull:
     case EncodableType::kBool:
@@ -149,29 +160,21 @@ size_t StandardCodecSerializer::EncodedEnd(const EncodableValue& value,
       return offset + 8;
     case EncodableType::kDouble:
       return AlignUp(offset, 8) + 8;
-    case EncodableType::kString: {
-      const size_t length = std::get<std::string>(value).size();
-      if (length > kMaxWritableSize) return start + 1;
-      return offset + SizePrefixLength(length) + length;
-    }
+    case EncodableType::kString:
+      return BlockEnd<std::string>(value, offset);
     case EncodableType::kUint8List:
-      return TypedListEnd(std::get<std::vector<uint8_t>>(value).size(), 1,
-                          offset);
+      return BlockEnd<std::vector<uint8_t>>(value, offset);
     case EncodableType::kInt32List:
-      return TypedListEnd(std::get<std::vector<int32_t>>(value).size(), 4,
-                          offset);
+      return BlockEnd<std::vector<int32_t>>(value, offset);
     case EncodableType::kInt64List:
-      return TypedListEnd(std::get<std::vector<int64_t>>(value).size(), 8,
-                          offset);
+      return BlockEnd<std::vector<int64_t>>(value, offset);
     case EncodableType::kDoubleList:
-      return TypedListEnd(std::get<std::vector<double>>(value).size(), 8,
-                          offset);
+      return BlockEnd<std::vector<double>>(value, offset);
     case EncodableType::kFloatList:
-      return TypedListEnd(std::get<std::vector<float>>(value).size(), 4,
-                          offset);
+      return BlockEnd<std::vector<float>>(value, offset);
     case EncodableType::kList: {
       const auto& list = std::get<EncodableList>(value);
-      if (list.size() > kMaxWritableSize) return start + 1;
+      if (list.size() > kMaxWritableSize) return offset;  // a null
       offset += SizePrefixLength(list.size());
       for (const EncodableValue& element : list) {
         offset = EncodedEnd(element, offset);
@@ -180,7 +183,7 @@ size_t StandardCodecSerializer::EncodedEnd(const EncodableValue& value,
     }
     case EncodableType::kMap: {
       const auto& map = std::get<EncodableMap>(value);
-      if (map.size() > kMaxWritableSize) return start + 1;
+      if (map.size() > kMaxWritableSize) return offset;  // a null
       offset += SizePrefixLength(map.size());
       for (const auto& [key, entry] : map) {
         offset = EncodedEnd(entry, EncodedEnd(key, offset));
@@ -215,50 +218,29 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       stream->WriteAlignment(8);
       WriteScalar(std::get<double>(value), stream);
       return;
-    case EncodableType::kString: {
-      const auto& string = std::get<std::string>(value);
-      if (RefuseOversized(string.size(), stream)) return;
-      WriteType(StandardCodecType::kString, stream);
-      WriteSize(string.size(), stream);
-      stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
-                         string.size());
+    case EncodableType::kString:
+      WriteBlock<std::string>(*this, StandardCodecType::kString, value, stream);
       return;
-    }
-    case EncodableType::kUint8List: {
-      const auto& list = std::get<std::vector<uint8_t>>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kUint8List, stream);
-      WriteTypedList(*this, list, stream);
+    case EncodableType::kUint8List:
+      WriteBlock<std::vector<uint8_t>>(*this, StandardCodecType::kUint8List,
+                                       value, stream);
       return;
-    }
-    case EncodableType::kInt32List: {
-      const auto& list = std::get<std::vector<int32_t>>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kInt32List, stream);
-      WriteTypedList(*this, list, stream);
+    case EncodableType::kInt32List:
+      WriteBlock<std::vector<int32_t>>(*this, StandardCodecType::kInt32List,
+                                       value, stream);
       return;
-    }
-    case EncodableType::kInt64List: {
-      const auto& list = std::get<std::vector<int64_t>>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kInt64List, stream);
-      WriteTypedList(*this, list, stream);
+    case EncodableType::kInt64List:
+      WriteBlock<std::vector<int64_t>>(*this, StandardCodecType::kInt64List,
+                                       value, stream);
       return;
-    }
-    case EncodableType::kDoubleList: {
-      const auto& list = std::get<std::vector<double>>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kDoubleList, stream);
-      WriteTypedList(*this, list, stream);
+    case EncodableType::kDoubleList:
+      WriteBlock<std::vector<double>>(*this, StandardCodecType::kDoubleList,
+                                      value, stream);
       return;
-    }
-    case EncodableType::kFloatList: {
-      const auto& list = std::get<std::vector<float>>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kFloatList, stream);
-      WriteTypedList(*this, list, stream);
+    case EncodableType::kFloatList:
+      WriteBlock<std::vector<float>>(*this, StandardCodecType::kFloatList,
+                                     value, stream);
       return;
-    }
     case EncodableType::kList: {
       const auto& list = std::get<EncodableList>(value);
       if (RefuseOversized(list.size(), stream)) return;

@@ -72,19 +72,19 @@ std::string DescribeResponse(const standin::Response& response) {
 bool EncodeCalls(const std::vector<MethodCallSpec>& calls,
                  std::vector<std::vector<uint8_t>>* messages) {
   const auto& codec = flutter::StandardMethodCodec::GetInstance();
-  for (const MethodCallSpec& spec : calls) {
+  for (const MethodCallSpec& requested : calls) {
     std::unique_ptr<EncodableValue> arguments;
-    if (spec.arguments_json) {
+    if (requested.arguments_json) {
       arguments = std::make_unique<EncodableValue>();
       std::string error;
-      if (!kelmor_host::EncodableValueFromJson(*spec.arguments_json,
+      if (!kelmor_host::EncodableValueFromJson(*requested.arguments_json,
                                                arguments.get(), &error)) {
-        std::cerr << "kelmor_host: arguments of " << spec.method << ": "
+        std::cerr << "kelmor_host: arguments of " << requested.method << ": "
                   << error << std::endl;
         return false;
       }
     }
-    flutter::MethodCall<> call(spec.method, std::move(arguments));
+    flutter::MethodCall<> call(requested.method, std::move(arguments));
     messages->push_back(*codec.EncodeMethodCall(call));
   }
   return true;

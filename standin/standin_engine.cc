@@ -41,8 +41,12 @@ struct EngineCore {
   std::atomic<int64_t> lock_calls{0};
   std::atomic<int64_t> unlock_calls{0};
 
-  std::map<MessageTicket, MessageRecord> messages;  // nodes never move
+  using Messages = std::map<MessageTicket, MessageRecord>;
+  Messages messages;  // nodes never move
   MessageTicket next_ticket = 0;
+  // Records of forgotten messages, kept for reuse so that a long run of
+  // deliveries allocates nothing for its bookkeeping.
+  std::vector<Messages::node_type> spare_records;
   std::vector<SendRecord> sends;
   std::function<bool(const SentMessage&)> send_policy;
   std::map<int64_t, TextureRecord> textures;
@@ -325,6 +329,25 @@ const void* Engine::HandlerUserData(FlutterDesktopPluginRegistrarRef registrar,
              : found->second.user_data;
 }
 
+namespace {
+
+// A record for a new message, reusing a forgotten one when there is one (its
+// byte buffer keeps its capacity). The caller holds the state lock.
+MessageRecord& NewRecord(EngineCore& core, MessageTicket ticket) {
+  if (core.spare_records.empty()) return core.messages[ticket];
+  auto node = std::move(core.spare_records.back());
+  core.spare_records.pop_back();
+  node.key() = ticket;
+  node.mapped().response.delivered = false;
+  node.mapped().response.times_sent = 0;
+  node.mapped().response.sent_while_unavailable = false;
+  node.mapped().response.had_bytes = false;
+  node.mapped().response.bytes.clear();
+  return core.messages.insert(std::move(node)).position->second;
+}
+
+}  // namespace
+
 MessageTicket Engine::Deliver(FlutterDesktopPluginRegistrarRef registrar,
                               const std::string& channel,
                               const std::vector<uint8_t>& message,
@@ -340,7 +363,7 @@ MessageTicket Engine::Deliver(FlutterDesktopPluginRegistrarRef registrar,
   {
     std::lock_guard<std::mutex> lock(core_->state);
     ticket = core_->next_ticket++;
-    MessageRecord& stored = core_->messages[ticket];
+    MessageRecord& stored = NewRecord(*core_, ticket);
     stored.handle.ticket = ticket;
     auto found = registrar->messenger->callbacks.find(channel);
     if (found != registrar->messenger->callbacks.end()) {
@@ -372,7 +395,8 @@ size_t Engine::MessageCount() const {
 
 void Engine::Forget(MessageTicket ticket) {
   std::lock_guard<std::mutex> lock(core_->state);
-  core_->messages.erase(ticket);
+  auto node = core_->messages.extract(ticket);
+  if (!node.empty()) core_->spare_records.push_back(std::move(node));
 }
 
 void Engine::SetAvailable(bool available) {

@@ -71,6 +71,9 @@ TEST(StandardCodecSerializer, EncodesByteForByteAndDecodesBack) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ToHex(Encode(c.value)), ToHex(Hex(c.hex)));
     EXPECT_EQ(Decode(Hex(c.hex)), c.value);
+    EXPECT_EQ(
+        flutter::StandardCodecSerializer::GetInstance().EncodedEnd(c.value),
+        Hex(c.hex).size());
   }
 }
 
@@ -275,6 +278,16 @@ TEST(StandardCodecSerializer, RoundTripsEveryAlternative) {
   const EncodableValue decoded = Decode(bytes);
   EXPECT_EQ(decoded, value);
   EXPECT_EQ(Encode(decoded), bytes);
+  // The size a message is given up front matches what is written, at any
+  // starting offset (alignment depends on it).
+  for (size_t offset = 0; offset < 8; ++offset) {
+    Bytes shifted(offset, 0);
+    flutter::ByteBufferStreamWriter writer(&shifted);
+    flutter::StandardCodecSerializer::GetInstance().WriteValue(value, &writer);
+    EXPECT_EQ(flutter::StandardCodecSerializer::GetInstance().EncodedEnd(
+                  value, offset),
+              shifted.size());
+  }
 }
 
 }  // namespace
