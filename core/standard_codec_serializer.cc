@@ -66,11 +66,13 @@ template <typename Bytes>
 EncodableValue ReadByteBlock(const StandardCodecSerializer& serializer,
                              ByteStreamReader* stream) {
   const size_t count = serializer.ReadSize(stream);
-  EncodableValue value(std::in_place_type<Bytes>);
-  if (!CountFits(count, 1, stream)) return value;
-  Bytes& bytes = std::get<Bytes>(value);
-  bytes.resize(count);
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(bytes.data()), count);
+  if (!CountFits(count, 1, stream)) {
+    return EncodableValue(std::in_place_type<Bytes>);
+  }
+  EncodableValue value(std::in_place_type<Bytes>, count,
+                       typename Bytes::value_type());
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(std::get<Bytes>(value).data()),
+                    count);
   return value;
 }
 

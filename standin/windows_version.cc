@@ -15,10 +15,13 @@ std::atomic<uint16_t> current_service_pack{0};
 
 // Each version field's condition sits in three bits of the mask, at three
 // times the index of its type bit.
+constexpr int kConditionBits = 3;
+constexpr int kVersionFields = 8;
+
 int ConditionShift(DWORD type_bit) {
   int index = 0;
-  while ((type_bit >> index) > 1) ++index;
-  return 3 * index;
+  while (index < kVersionFields && type_bit != (DWORD{1} << index)) ++index;
+  return kConditionBits * index;
 }
 
 BYTE ConditionOf(DWORDLONG condition_mask, DWORD type_bit) {
@@ -85,9 +88,9 @@ extern "C" {
 
 ULONGLONG VerSetConditionMask(ULONGLONG condition_mask, DWORD type_mask,
                               BYTE condition) {
-  for (DWORD bit = 1; bit != 0 && bit <= type_mask; bit <<= 1) {
-    if ((type_mask & bit) == 0) continue;
-    const int shift = standin::ConditionShift(bit);
+  for (int index = 0; index < standin::kVersionFields; ++index) {
+    if ((type_mask & (DWORD{1} << index)) == 0) continue;
+    const int shift = standin::kConditionBits * index;
     condition_mask &= ~(ULONGLONG{7} << shift);
     condition_mask |= ULONGLONG{condition & 7u} << shift;
   }
