@@ -14,9 +14,6 @@ class HeapMeasurement {
   ~HeapMeasurement();
   // The most bytes held at once since construction, beyond what was held then.
   size_t PeakGrowth() const;
-
- private:
-  size_t baseline_;
 };
 
 }  // namespace kelmor_bench
