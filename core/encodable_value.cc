@@ -1,6 +1,7 @@
 #include "flutter/encodable_value.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace flutter {
@@ -29,9 +30,22 @@ int CompareSequences(const Sequence& a, const Sequence& b,
   return CompareSizes(a.size(), b.size());
 }
 
+// Bytes compared as unsigned; map keys are mostly short and differ early,
+// so a plain loop beats a call into the C library for them.
 int CompareStrings(const std::string& a, const std::string& b) {
-  const int order = a.compare(b);  // bytes compared as unsigned
-  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+  const size_t common = std::min(a.size(), b.size());
+  constexpr size_t kShort = 16;
+  if (common > kShort) {
+    const int order = std::memcmp(a.data(), b.data(), common);
+    if (order != 0) return order < 0 ? -1 : 1;
+  } else {
+    for (size_t i = 0; i < common; ++i) {
+      const auto left = static_cast<unsigned char>(a[i]);
+      const auto right = static_cast<unsigned char>(b[i]);
+      if (left != right) return left < right ? -1 : 1;
+    }
+  }
+  return CompareSizes(a.size(), b.size());
 }
 
 int CompareEntries(const EncodableMap::value_type& a,

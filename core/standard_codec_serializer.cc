@@ -357,9 +357,10 @@ EncodableValue StandardCodecSerializer::ReadMap(
   for (size_t i = 0; i < count; ++i) {
     EncodableValue key = ReadValue(stream);
     EncodableValue value = ReadValue(stream);
-    // Keys usually arrive in ascending order, so the end is the right hint;
-    // a repeated key keeps its first entry.
-    map.try_emplace(map.end(), std::move(key), std::move(value));
+    // Keys usually arrive in ascending order, so the end is the right hint
+    // and one comparison places the entry; a repeated key keeps its first
+    // entry (the new pair is dropped).
+    map.emplace_hint(map.end(), std::move(key), std::move(value));
   }
   return EncodableValue(std::move(map));
 }
