@@ -2,12 +2,15 @@
 #ifndef BENCH_BENCH_SUPPORT_H_
 #define BENCH_BENCH_SUPPORT_H_
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <vector>
 
 #include "flutter/byte_buffer_streams.h"
 #include "flutter/standard_codec_serializer.h"
 #include "flutter/standard_method_codec.h"
+#include "heap_tracker.h"
 
 namespace kelmor_bench {
 
@@ -31,6 +34,10 @@ inline flutter::EncodableValue Decode(const std::vector<uint8_t>& bytes) {
   flutter::ByteBufferStreamReader reader(bytes.data(), bytes.size());
   return flutter::StandardCodecSerializer::GetInstance().ReadValue(&reader);
 }
+
+// Peak heap while decoding `bytes`, per message byte, as a counter.
+void MeasureDecodePeak(benchmark::State& state,
+                       const std::vector<uint8_t>& bytes);
 
 }  // namespace kelmor_bench
 

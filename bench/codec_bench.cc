@@ -6,7 +6,6 @@
 #include <string>
 
 #include "bench_support.h"
-#include "heap_tracker.h"
 
 namespace {
 
@@ -141,16 +140,8 @@ BENCHMARK_CAPTURE(BM_ScaleDecode, int32_map, Kind::kInt32Map)
 // ==== Memory: peak heap while decoding, against the message size ====
 
 void BM_DecodePeakHeapTypedList(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = Encode(TypedList<double>(size_t{1} << 26));
-  double ratio = 0;
-  for (auto _ : state) {
-    kelmor_bench::HeapMeasurement heap;
-    EncodableValue value = Decode(bytes);
-    benchmark::DoNotOptimize(&value);
-    ratio = static_cast<double>(heap.PeakGrowth()) /
-            static_cast<double>(bytes.size());
-  }
-  state.counters["peak_heap_per_message_byte"] = ratio;
+  kelmor_bench::MeasureDecodePeak(state,
+                                  Encode(TypedList<double>(size_t{1} << 26)));
 }
 BENCHMARK(BM_DecodePeakHeapTypedList)->Iterations(3);
 

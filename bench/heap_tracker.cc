@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "bench_support.h"
+
 namespace kelmor_bench {
 
 namespace {
@@ -48,6 +50,19 @@ HeapMeasurement::~HeapMeasurement() { tracking = false; }
 
 size_t HeapMeasurement::PeakGrowth() const {
   return static_cast<size_t>(peak.load());
+}
+
+void MeasureDecodePeak(benchmark::State& state,
+                       const std::vector<uint8_t>& bytes) {
+  double ratio = 0;
+  for (auto _ : state) {
+    HeapMeasurement heap;
+    flutter::EncodableValue value = Decode(bytes);
+    benchmark::DoNotOptimize(&value);
+    ratio = static_cast<double>(heap.PeakGrowth()) /
+            static_cast<double>(bytes.size());
+  }
+  state.counters["peak_heap_per_message_byte"] = ratio;
 }
 
 }  // namespace kelmor_bench

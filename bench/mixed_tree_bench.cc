@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include "bench_support.h"
-#include "heap_tracker.h"
 
 namespace {
 
@@ -56,114 +55,92 @@ void Report(benchmark::State& state, size_t message_size) {
   state.counters["message_bytes"] = static_cast<double>(message_size);
 }
 
-void BM_MixedEncode_Ours(benchmark::State& state) {
-  const EncodableValue tree = OurTree();
+// Encodes `tree` with `encode` (tree in, bytes out) on every iteration.
+template <typename Tree, typename Encode>
+void EncodeBenchmark(benchmark::State& state, const Tree& tree, Encode encode) {
   size_t size = 0;
   for (auto _ : state) {
-    auto bytes = kelmor_bench::EncodeMessage(tree);
-    size = bytes->size();
-    benchmark::DoNotOptimize(bytes->data());
-  }
-  Report(state, size);
-}
-BENCHMARK(BM_MixedEncode_Ours);
-
-void BM_MixedDecode_Ours(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = kelmor_bench::Encode(OurTree());
-  for (auto _ : state) {
-    EncodableValue tree = kelmor_bench::Decode(bytes);
-    benchmark::DoNotOptimize(&tree);
-  }
-  Report(state, bytes.size());
-}
-BENCHMARK(BM_MixedDecode_Ours);
-
-void BM_MixedEncode_NlohmannMsgpack(benchmark::State& state) {
-  const json tree = JsonTree();
-  size_t size = 0;
-  for (auto _ : state) {
-    std::vector<uint8_t> bytes = json::to_msgpack(tree);
+    auto bytes = encode(tree);
     size = bytes.size();
     benchmark::DoNotOptimize(bytes.data());
   }
   Report(state, size);
 }
-BENCHMARK(BM_MixedEncode_NlohmannMsgpack);
 
-void BM_MixedDecode_NlohmannMsgpack(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = json::to_msgpack(JsonTree());
+// Decodes `bytes` with `decode` into the peer's own form on every iteration.
+template <typename Decode>
+void DecodeBenchmark(benchmark::State& state, const std::vector<uint8_t>& bytes,
+                     Decode decode) {
   for (auto _ : state) {
-    json tree = json::from_msgpack(bytes);
+    auto tree = decode(bytes);
     benchmark::DoNotOptimize(&tree);
   }
   Report(state, bytes.size());
 }
-BENCHMARK(BM_MixedDecode_NlohmannMsgpack);
-
-void BM_MixedEncode_NlohmannCbor(benchmark::State& state) {
-  const json tree = JsonTree();
-  size_t size = 0;
-  for (auto _ : state) {
-    std::vector<uint8_t> bytes = json::to_cbor(tree);
-    size = bytes.size();
-    benchmark::DoNotOptimize(bytes.data());
-  }
-  Report(state, size);
-}
-BENCHMARK(BM_MixedEncode_NlohmannCbor);
-
-void BM_MixedDecode_NlohmannCbor(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = json::to_cbor(JsonTree());
-  for (auto _ : state) {
-    json tree = json::from_cbor(bytes);
-    benchmark::DoNotOptimize(&tree);
-  }
-  Report(state, bytes.size());
-}
-BENCHMARK(BM_MixedDecode_NlohmannCbor);
 
 // msgpack-c's natural form is msgpack::object in a zone.
-msgpack::object_handle MsgpackTree() {
-  const std::vector<uint8_t> bytes = json::to_msgpack(JsonTree());
+msgpack::object_handle MsgpackUnpack(const std::vector<uint8_t>& bytes) {
   return msgpack::unpack(reinterpret_cast<const char*>(bytes.data()),
                          bytes.size());
 }
 
+void BM_MixedEncode_Ours(benchmark::State& state) {
+  EncodeBenchmark(state, OurTree(), [](const EncodableValue& tree) {
+    return std::move(*kelmor_bench::EncodeMessage(tree));
+  });
+}
+BENCHMARK(BM_MixedEncode_Ours);
+
+void BM_MixedDecode_Ours(benchmark::State& state) {
+  DecodeBenchmark(state, kelmor_bench::Encode(OurTree()), kelmor_bench::Decode);
+}
+BENCHMARK(BM_MixedDecode_Ours);
+
+void BM_MixedEncode_NlohmannMsgpack(benchmark::State& state) {
+  EncodeBenchmark(state, JsonTree(),
+                  [](const json& tree) { return json::to_msgpack(tree); });
+}
+BENCHMARK(BM_MixedEncode_NlohmannMsgpack);
+
+void BM_MixedDecode_NlohmannMsgpack(benchmark::State& state) {
+  DecodeBenchmark(state, json::to_msgpack(JsonTree()),
+                  [](const std::vector<uint8_t>& bytes) {
+                    return json::from_msgpack(bytes);
+                  });
+}
+BENCHMARK(BM_MixedDecode_NlohmannMsgpack);
+
+void BM_MixedEncode_NlohmannCbor(benchmark::State& state) {
+  EncodeBenchmark(state, JsonTree(),
+                  [](const json& tree) { return json::to_cbor(tree); });
+}
+BENCHMARK(BM_MixedEncode_NlohmannCbor);
+
+void BM_MixedDecode_NlohmannCbor(benchmark::State& state) {
+  DecodeBenchmark(
+      state, json::to_cbor(JsonTree()),
+      [](const std::vector<uint8_t>& bytes) { return json::from_cbor(bytes); });
+}
+BENCHMARK(BM_MixedDecode_NlohmannCbor);
+
 void BM_MixedEncode_MsgpackC(benchmark::State& state) {
-  const msgpack::object_handle tree = MsgpackTree();
-  size_t size = 0;
-  for (auto _ : state) {
+  const msgpack::object_handle tree =
+      MsgpackUnpack(json::to_msgpack(JsonTree()));
+  EncodeBenchmark(state, tree.get(), [](const msgpack::object& object) {
     msgpack::sbuffer buffer;
-    msgpack::pack(buffer, tree.get());
-    size = buffer.size();
-    benchmark::DoNotOptimize(buffer.data());
-  }
-  Report(state, size);
+    msgpack::pack(buffer, object);
+    return buffer;
+  });
 }
 BENCHMARK(BM_MixedEncode_MsgpackC);
 
 void BM_MixedDecode_MsgpackC(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = json::to_msgpack(JsonTree());
-  for (auto _ : state) {
-    msgpack::object_handle tree = msgpack::unpack(
-        reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    benchmark::DoNotOptimize(&tree);
-  }
-  Report(state, bytes.size());
+  DecodeBenchmark(state, json::to_msgpack(JsonTree()), MsgpackUnpack);
 }
 BENCHMARK(BM_MixedDecode_MsgpackC);
 
 void BM_DecodePeakHeapMixedTree(benchmark::State& state) {
-  const std::vector<uint8_t> bytes = kelmor_bench::Encode(OurTree());
-  double ratio = 0;
-  for (auto _ : state) {
-    kelmor_bench::HeapMeasurement heap;
-    EncodableValue tree = kelmor_bench::Decode(bytes);
-    benchmark::DoNotOptimize(&tree);
-    ratio = static_cast<double>(heap.PeakGrowth()) /
-            static_cast<double>(bytes.size());
-  }
-  state.counters["peak_heap_per_message_byte"] = ratio;
+  kelmor_bench::MeasureDecodePeak(state, kelmor_bench::Encode(OurTree()));
 }
 BENCHMARK(BM_DecodePeakHeapMixedTree)->Iterations(20);
 
