@@ -62,9 +62,7 @@ class EngineMethodResult : public MethodResult<T> {
     reply_manager_.DeliverReply(data.get());
   }
 
-  void HandleNotImplemented() override {
-    reply_manager_.DeliverReply(nullptr);
-  }
+  void HandleNotImplemented() override { reply_manager_.DeliverReply(nullptr); }
 
  private:
   internal::ReplyManager reply_manager_;

@@ -15,7 +15,8 @@ template <typename T = EncodableValue>
 class MethodCall {
  public:
   MethodCall(std::string method_name, std::unique_ptr<T> arguments)
-      : method_name_(std::move(method_name)), arguments_(std::move(arguments)) {}
+      : method_name_(std::move(method_name)),
+        arguments_(std::move(arguments)) {}
   virtual ~MethodCall() = default;
 
   MethodCall(const MethodCall&) = delete;
