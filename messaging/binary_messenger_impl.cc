@@ -58,10 +58,12 @@ class MessageResponder {
 
 void OnEngineMessage(FlutterDesktopMessengerRef messenger,
                      const FlutterDesktopMessage* message, void* user_data) {
-  SharedMessenger shared(FlutterDesktopMessengerAddRef(messenger),
-                         &FlutterDesktopMessengerRelease);
-  BinaryReply reply = MessageResponder(shared, message->response_handle);
-  shared.reset();
+  // The reply owns the one reference taken here; it is released when the
+  // last copy of the reply goes, whether the handler keeps one or not.
+  BinaryReply reply =
+      MessageResponder(SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
+                                       &FlutterDesktopMessengerRelease),
+                       message->response_handle);
   const auto& handler = *static_cast<BinaryMessageHandler*>(user_data);
   handler(message->message, message->message_size, std::move(reply));
 }
