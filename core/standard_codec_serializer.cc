@@ -60,33 +60,22 @@ bool CountFits(uint64_t count, uint64_t width, ByteStreamReader* stream) {
   return false;
 }
 
-// Strings and uint8 lists: a size prefix, then the bytes, never padded.
-// Built in place inside the value, which is returned without a move.
-template <typename Bytes>
-EncodableValue ReadByteBlock(const StandardCodecSerializer& serializer,
-                             ByteStreamReader* stream) {
+// Strings and typed lists: a size prefix, padding to the element width for
+// elements wider than a byte (also for an empty list), then one block of
+// elements, read into a value built in place at its declared size.
+template <typename Block>
+EncodableValue ReadBlock(const StandardCodecSerializer& serializer,
+                         ByteStreamReader* stream) {
+  using Element = typename Block::value_type;
   const size_t count = serializer.ReadSize(stream);
-  if (!CountFits(count, 1, stream)) {
-    return EncodableValue(std::in_place_type<Bytes>);
+  if (!CountFits(count, sizeof(Element), stream)) {
+    return EncodableValue(std::in_place_type<Block>);
   }
-  EncodableValue value(std::in_place_type<Bytes>, count,
-                       typename Bytes::value_type());
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(std::get<Bytes>(value).data()),
-                    count);
+  EncodableValue value(std::in_place_type<Block>, count, Element());
+  if (sizeof(Element) > 1) stream->ReadAlignment(sizeof(Element));
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(std::get<Block>(value).data()),
+                    count * sizeof(Element));
   return value;
-}
-
-// Typed lists of 4- and 8-byte numbers: a size prefix, padding to the element
-// width (also for an empty list), then one block of elements.
-template <typename T>
-std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
-                             ByteStreamReader* stream) {
-  const size_t count = serializer.ReadSize(stream);
-  if (!CountFits(count, sizeof(T), stream)) return std::vector<T>();
-  std::vector<T> list(count);
-  stream->ReadAlignment(sizeof(T));
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), count * sizeof(T));
-  return list;
 }
 
 // A count the size prefix cannot hold: the value is written as a null, so
@@ -243,20 +232,12 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       WriteBlock<std::vector<float>>(*this, StandardCodecType::kFloatList,
                                      value, stream);
       return;
-    case EncodableType::kList: {
-      const auto& list = std::get<EncodableList>(value);
-      if (RefuseOversized(list.size(), stream)) return;
-      WriteType(StandardCodecType::kList, stream);
-      WriteList(list, stream);
+    case EncodableType::kList:
+      WriteList(std::get<EncodableList>(value), stream);
       return;
-    }
-    case EncodableType::kMap: {
-      const auto& map = std::get<EncodableMap>(value);
-      if (RefuseOversized(map.size(), stream)) return;
-      WriteType(StandardCodecType::kMap, stream);
-      WriteMap(map, stream);
+    case EncodableType::kMap:
+      WriteMap(std::get<EncodableMap>(value), stream);
       return;
-    }
     case EncodableType::kCustom:
       std::cerr << "Unhandled custom type in StandardCodecSerializer::"
                    "WriteValue. "
@@ -284,21 +265,28 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
       return EncodableValue(ReadScalar<double>(stream));
     case StandardCodecType::kLargeInt:
     case StandardCodecType::kString:
-      return ReadByteBlock<std::string>(*this, stream);
+      return ReadBlock<std::string>(*this, stream);
     case StandardCodecType::kUint8List:
-      return ReadByteBlock<std::vector<uint8_t>>(*this, stream);
+      return ReadBlock<std::vector<uint8_t>>(*this, stream);
     case StandardCodecType::kInt32List:
-      return EncodableValue(ReadTypedList<int32_t>(*this, stream));
+      return ReadBlock<std::vector<int32_t>>(*this, stream);
     case StandardCodecType::kInt64List:
-      return EncodableValue(ReadTypedList<int64_t>(*this, stream));
+      return ReadBlock<std::vector<int64_t>>(*this, stream);
     case StandardCodecType::kDoubleList:
-      return EncodableValue(ReadTypedList<double>(*this, stream));
+      return ReadBlock<std::vector<double>>(*this, stream);
     case StandardCodecType::kFloatList:
-      return EncodableValue(ReadTypedList<float>(*this, stream));
+      return ReadBlock<std::vector<float>>(*this, stream);
     case StandardCodecType::kList:
-      return ReadList(stream);
-    case StandardCodecType::kMap:
-      return ReadMap(stream);
+    case StandardCodecType::kMap: {
+      NestingGuard guard;
+      if (guard.TooDeep()) {
+        ReportTooDeep();
+        return EncodableValue();
+      }
+      return type == static_cast<uint8_t>(StandardCodecType::kList)
+                 ? ReadList(stream)
+                 : ReadMap(stream);
+    }
   }
   std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
             << static_cast<int>(type) << std::endl;
@@ -331,11 +319,6 @@ void StandardCodecSerializer::WriteSize(size_t size,
 
 EncodableValue StandardCodecSerializer::ReadList(
     ByteStreamReader* stream) const {
-  NestingGuard guard;
-  if (guard.TooDeep()) {
-    ReportTooDeep();
-    return EncodableValue();
-  }
   const size_t count = ReadSize(stream);
   if (!CountFits(count, 1, stream)) return EncodableValue(EncodableList());
   EncodableList list;
@@ -346,11 +329,6 @@ EncodableValue StandardCodecSerializer::ReadList(
 
 EncodableValue StandardCodecSerializer::ReadMap(
     ByteStreamReader* stream) const {
-  NestingGuard guard;
-  if (guard.TooDeep()) {
-    ReportTooDeep();
-    return EncodableValue();
-  }
   const size_t count = ReadSize(stream);
   if (!CountFits(count, 2, stream)) return EncodableValue(EncodableMap());
   EncodableMap map;
@@ -367,12 +345,16 @@ EncodableValue StandardCodecSerializer::ReadMap(
 
 void StandardCodecSerializer::WriteList(const EncodableList& list,
                                         ByteStreamWriter* stream) const {
+  if (RefuseOversized(list.size(), stream)) return;
+  WriteType(StandardCodecType::kList, stream);
   WriteSize(list.size(), stream);
   for (const EncodableValue& element : list) WriteValue(element, stream);
 }
 
 void StandardCodecSerializer::WriteMap(const EncodableMap& map,
                                        ByteStreamWriter* stream) const {
+  if (RefuseOversized(map.size(), stream)) return;
+  WriteType(StandardCodecType::kMap, stream);
   WriteSize(map.size(), stream);
   for (const auto& [key, value] : map) {
     WriteValue(key, stream);
