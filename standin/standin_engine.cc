@@ -57,6 +57,30 @@ struct EngineCore {
   std::vector<FlutterDesktopPluginRegistrar*> registrars;
 };
 
+namespace {
+
+// Logs a send. One without a reply is accepted while the engine is
+// available; one with a reply also as the send policy says.
+bool RecordSend(EngineCore& core, const char* channel, const uint8_t* message,
+                size_t message_size, FlutterDesktopBinaryReply reply,
+                void* user_data) {
+  std::lock_guard<std::mutex> lock(core.state);
+  SendRecord record;
+  record.info.channel = channel;
+  record.info.message.assign(message, message + message_size);
+  record.info.wants_reply = reply != nullptr;
+  record.info.accepted =
+      core.available && (!record.info.wants_reply || !core.send_policy ||
+                         core.send_policy(record.info));
+  record.reply = reply;
+  record.user_data = user_data;
+  const bool accepted = record.info.accepted;
+  core.sends.push_back(std::move(record));
+  return accepted;
+}
+
+}  // namespace
+
 }  // namespace standin
 
 // ==== The engine's handle types ====
@@ -125,14 +149,8 @@ void FlutterDesktopPluginRegistrarSetDestructionHandler(
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger,
                                  const char* channel, const uint8_t* message,
                                  size_t message_size) {
-  auto& core = *messenger->core;
-  std::lock_guard<std::mutex> lock(core.state);
-  standin::SendRecord record;
-  record.info.channel = channel;
-  record.info.message.assign(message, message + message_size);
-  record.info.accepted = core.available;
-  core.sends.push_back(std::move(record));
-  return core.available;
+  return standin::RecordSend(*messenger->core, channel, message, message_size,
+                             nullptr, nullptr);
 }
 
 bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
@@ -141,19 +159,8 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
                                           size_t message_size,
                                           FlutterDesktopBinaryReply reply,
                                           void* user_data) {
-  auto& core = *messenger->core;
-  std::lock_guard<std::mutex> lock(core.state);
-  standin::SendRecord record;
-  record.info.channel = channel;
-  record.info.message.assign(message, message + message_size);
-  record.info.wants_reply = true;
-  record.info.accepted =
-      core.available && (!core.send_policy || core.send_policy(record.info));
-  record.reply = reply;
-  record.user_data = user_data;
-  const bool accepted = record.info.accepted;
-  core.sends.push_back(std::move(record));
-  return accepted;
+  return standin::RecordSend(*messenger->core, channel, message, message_size,
+                             reply, user_data);
 }
 
 void FlutterDesktopMessengerSendResponse(
