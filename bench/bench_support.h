@@ -10,7 +10,7 @@
 #include "flutter/byte_buffer_streams.h"
 #include "flutter/standard_codec_serializer.h"
 #include "flutter/standard_method_codec.h"
-#include "heap_tracker.h"
+#include "heap_measurement.h"
 
 namespace kelmor_bench {
 
@@ -36,8 +36,18 @@ inline flutter::EncodableValue Decode(const std::vector<uint8_t>& bytes) {
 }
 
 // Peak heap while decoding `bytes`, per message byte, as a counter.
-void MeasureDecodePeak(benchmark::State& state,
-                       const std::vector<uint8_t>& bytes);
+inline void MeasureDecodePeak(benchmark::State& state,
+                              const std::vector<uint8_t>& bytes) {
+  double ratio = 0;
+  for (auto _ : state) {
+    kelmor_test::HeapMeasurement heap;
+    flutter::EncodableValue value = Decode(bytes);
+    benchmark::DoNotOptimize(&value);
+    ratio = static_cast<double>(heap.PeakGrowth()) /
+            static_cast<double>(bytes.size());
+  }
+  state.counters["peak_heap_per_message_byte"] = ratio;
+}
 
 }  // namespace kelmor_bench
 

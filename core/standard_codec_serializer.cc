@@ -1,11 +1,13 @@
 #include "flutter/standard_codec_serializer.h"
 
+#include <algorithm>
 #include <iostream>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "codec_diagnostics.h"
+#include "decode_frame.h"
 
 namespace flutter {
 
@@ -13,25 +15,20 @@ namespace {
 
 constexpr uint64_t kMaxWritableSize = std::numeric_limits<uint32_t>::max();
 
-// Depth of the lists and maps being decoded on this thread. The serializer's
-// read operations are const and their signatures fixed, so the count lives
-// beside the call stack it protects.
-thread_local int decode_depth = 0;
-
-class NestingGuard {
- public:
-  NestingGuard() { ++decode_depth; }
-  ~NestingGuard() { --decode_depth; }
-  NestingGuard(const NestingGuard&) = delete;
-  NestingGuard& operator=(const NestingGuard&) = delete;
-
-  bool TooDeep() const { return decode_depth > kMaxNestingDepth; }
-};
+using internal::DecodeFrame;
 
 void ReportTooDeep() {
   std::cerr << "Maximum nesting depth exceeded in "
                "StandardCodecSerializer::ReadValueOfType: "
             << kMaxNestingDepth << std::endl;
+}
+
+// A reader that cannot tell what is left says 0 once it has run out: a
+// container read from it stops there, keeping what arrived.
+bool RanOut(const DecodeFrame& frame, ByteStreamReader* stream) {
+  if (frame.bounded() || stream->BytesRemaining() != 0) return false;
+  internal::ReportInvalidRead();
+  return true;
 }
 
 void WriteType(StandardCodecType type, ByteStreamWriter* stream) {
@@ -50,32 +47,91 @@ T ReadScalar(ByteStreamReader* stream) {
   return value;
 }
 
-// Whether `count` items of at least `width` bytes each can still be in the
-// stream. Refusing larger counts keeps a corrupt prefix from making the
-// decoder allocate or loop far beyond the message's own size.
-bool CountFits(uint64_t count, uint64_t width, ByteStreamReader* stream) {
-  const uint64_t remaining = stream->BytesRemaining();
-  if (count <= remaining / width) return true;
-  internal::ReportInvalidRead();
-  return false;
+template <typename Element>
+uint8_t* BytesOf(Element* elements) {
+  return reinterpret_cast<uint8_t*>(elements);
+}
+
+// A reader that cannot tell what is left: the block grows by at most
+// kReadAheadBytes a read, and stops where the reader runs out.
+template <typename Block>
+void ReadBlockAsItArrives(size_t count, ByteStreamReader* stream,
+                          Block* block) {
+  using Element = typename Block::value_type;
+  constexpr size_t kPerRead = internal::kReadAheadBytes / sizeof(Element);
+  while (block->size() < count) {
+    if (stream->BytesRemaining() == 0) {
+      internal::ReportInvalidRead();
+      return;
+    }
+    const size_t done = block->size();
+    const size_t more = std::min(kPerRead, count - done);
+    block->resize(done + more);
+    stream->ReadBytes(BytesOf(block->data() + done), more * sizeof(Element));
+  }
 }
 
 // Strings and typed lists: a size prefix, padding to the element width for
 // elements wider than a byte (also for an empty list), then one block of
-// elements, read into a value built in place at its declared size.
+// elements, read into a value built in place at its declared size. A count
+// that cannot fit in what the input still has for it gives the empty value.
 template <typename Block>
 EncodableValue ReadBlock(const StandardCodecSerializer& serializer,
                          ByteStreamReader* stream) {
   using Element = typename Block::value_type;
   const size_t count = serializer.ReadSize(stream);
-  if (!CountFits(count, sizeof(Element), stream)) {
+  const uint64_t available = DecodeFrame::AvailableTo(stream);
+  if (available == internal::kUnknownRemaining) {
+    EncodableValue value(std::in_place_type<Block>);
+    if (sizeof(Element) > 1) stream->ReadAlignment(sizeof(Element));
+    ReadBlockAsItArrives(count, stream, &std::get<Block>(value));
+    return value;
+  }
+  if (count > available / sizeof(Element)) {
+    internal::ReportInvalidRead();
     return EncodableValue(std::in_place_type<Block>);
   }
   EncodableValue value(std::in_place_type<Block>, count, Element());
   if (sizeof(Element) > 1) stream->ReadAlignment(sizeof(Element));
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(std::get<Block>(value).data()),
+  stream->ReadBytes(BytesOf(std::get<Block>(value).data()),
                     count * sizeof(Element));
   return value;
+}
+
+// Lists and maps: a size prefix, then the elements, each a whole value read
+// through the serializer's virtual operations.
+EncodableValue ReadList(const StandardCodecSerializer& serializer,
+                        DecodeFrame* frame, ByteStreamReader* stream) {
+  const size_t count = serializer.ReadSize(stream);
+  if (!frame->Fits(count, 1)) return EncodableValue(EncodableList());
+  EncodableList list;
+  list.reserve(frame->bounded()
+                   ? count
+                   : std::min<size_t>(count, internal::kReserveAheadElements));
+  for (size_t i = 0; i < count && !RanOut(*frame, stream); ++i) {
+    frame->Expect(count - 1 - i);
+    list.push_back(serializer.ReadValue(stream));
+  }
+  return EncodableValue(std::move(list));
+}
+
+EncodableValue ReadMap(const StandardCodecSerializer& serializer,
+                       DecodeFrame* frame, ByteStreamReader* stream) {
+  const size_t count = serializer.ReadSize(stream);
+  if (!frame->Fits(count, 2)) return EncodableValue(EncodableMap());
+  EncodableMap map;
+  for (size_t i = 0; i < count && !RanOut(*frame, stream); ++i) {
+    const uint64_t later = 2 * (count - 1 - i);
+    frame->Expect(later + 1);
+    EncodableValue key = serializer.ReadValue(stream);
+    frame->Expect(later);
+    EncodableValue value = serializer.ReadValue(stream);
+    // Keys usually arrive in ascending order, so the end is the right hint
+    // and one comparison places the entry; a repeated key keeps its first
+    // entry (the new pair is dropped).
+    map.emplace_hint(map.end(), std::move(key), std::move(value));
+  }
+  return EncodableValue(std::move(map));
 }
 
 // A count the size prefix cannot hold: the value is written as a null, so
@@ -278,14 +334,14 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
       return ReadBlock<std::vector<float>>(*this, stream);
     case StandardCodecType::kList:
     case StandardCodecType::kMap: {
-      NestingGuard guard;
-      if (guard.TooDeep()) {
+      DecodeFrame frame(stream);
+      if (frame.depth() > kMaxNestingDepth) {
         ReportTooDeep();
         return EncodableValue();
       }
       return type == static_cast<uint8_t>(StandardCodecType::kList)
-                 ? ReadList(stream)
-                 : ReadMap(stream);
+                 ? ReadList(*this, &frame, stream)
+                 : ReadMap(*this, &frame, stream);
     }
   }
   std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
@@ -315,32 +371,6 @@ void StandardCodecSerializer::WriteSize(size_t size,
               << size << std::endl;
     stream->WriteByte(0);
   }
-}
-
-EncodableValue StandardCodecSerializer::ReadList(
-    ByteStreamReader* stream) const {
-  const size_t count = ReadSize(stream);
-  if (!CountFits(count, 1, stream)) return EncodableValue(EncodableList());
-  EncodableList list;
-  list.reserve(count);
-  for (size_t i = 0; i < count; ++i) list.push_back(ReadValue(stream));
-  return EncodableValue(std::move(list));
-}
-
-EncodableValue StandardCodecSerializer::ReadMap(
-    ByteStreamReader* stream) const {
-  const size_t count = ReadSize(stream);
-  if (!CountFits(count, 2, stream)) return EncodableValue(EncodableMap());
-  EncodableMap map;
-  for (size_t i = 0; i < count; ++i) {
-    EncodableValue key = ReadValue(stream);
-    EncodableValue value = ReadValue(stream);
-    // Keys usually arrive in ascending order, so the end is the right hint
-    // and one comparison places the entry; a repeated key keeps its first
-    // entry (the new pair is dropped).
-    map.emplace_hint(map.end(), std::move(key), std::move(value));
-  }
-  return EncodableValue(std::move(map));
 }
 
 void StandardCodecSerializer::WriteList(const EncodableList& list,

@@ -25,7 +25,12 @@ class ByteStreamReader {
   virtual void ReadAlignment(uint8_t alignment) = 0;
 
   // How many bytes are left to read, so that a decoder can refuse a declared
-  // size before making room for it. Readers that cannot tell say "unbounded".
+  // size before making room for it. A reader that cannot tell in advance
+  // says "unbounded" (the largest value) while it has input, and 0 once it
+  // has run out: the decoder then grows containers as their elements arrive
+  // (at most 4,096 elements or 64 KiB ahead of them) and stops a container
+  // where the input ends. A reader that never says 0 cannot be told from an
+  // endless run of zero bytes.
   virtual uint64_t BytesRemaining() const {
     return std::numeric_limits<uint64_t>::max();
   }

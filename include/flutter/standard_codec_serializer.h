@@ -14,6 +14,15 @@
 // cannot fit in what is left of the input, containers nested deeper than
 // kMaxNestingDepth and custom values each write one line to std::cerr and
 // degrade to a null or an empty value; decoding goes on.
+//
+// Bounds on untrusted input: a size prefix may claim only the bytes that the
+// enclosing lists and maps do not still need for their later elements (at
+// least one byte each), so all declared counts of one message together fit
+// in its length. Decoding n bytes therefore takes time linear in n (n log n
+// for maps whose keys arrive out of order), writes at most n + 1 lines, and
+// holds at most about 64 bytes of heap per message byte (a list of maps
+// holding the three one-byte keys null, true and false is the densest; a
+// list of nulls holds 56); 100 per byte is the documented ceiling.
 #ifndef FLUTTER_STANDARD_CODEC_SERIALIZER_H_
 #define FLUTTER_STANDARD_CODEC_SERIALIZER_H_
 
@@ -91,8 +100,6 @@ class StandardCodecSerializer {
   void WriteSize(size_t size, ByteStreamWriter* stream) const;
 
  private:
-  EncodableValue ReadList(ByteStreamReader* stream) const;
-  EncodableValue ReadMap(ByteStreamReader* stream) const;
   void WriteList(const EncodableList& list, ByteStreamWriter* stream) const;
   void WriteMap(const EncodableMap& map, ByteStreamWriter* stream) const;
 };

@@ -1,0 +1,53 @@
+#include "decode_frame.h"
+
+#include "codec_diagnostics.h"
+
+namespace flutter {
+namespace internal {
+
+namespace {
+
+// The innermost open frame of this thread. The serializer's read operations
+// are const with fixed signatures, so the stack lives beside the calls.
+thread_local DecodeFrame* innermost = nullptr;
+
+}  // namespace
+
+DecodeFrame::DecodeFrame(ByteStreamReader* stream)
+    : stream_(stream),
+      outer_(innermost),
+      depth_(innermost ? innermost->depth() + 1 : 1),
+      bounded_(stream->BytesRemaining() != kUnknownRemaining),
+      outside_(ExpectedOf(stream)) {
+  innermost = this;
+}
+
+DecodeFrame::~DecodeFrame() { innermost = outer_; }
+
+bool DecodeFrame::Fits(uint64_t count, uint64_t width) const {
+  if (!bounded_) return true;
+  const uint64_t remaining = stream_->BytesRemaining();
+  const uint64_t available = remaining > outside_ ? remaining - outside_ : 0;
+  if (count <= available / width) return true;
+  ReportInvalidRead();
+  return false;
+}
+
+uint64_t DecodeFrame::ExpectedOf(const ByteStreamReader* stream) {
+  // The innermost frame over the same reader already counts what the frames
+  // outside it expect.
+  for (const DecodeFrame* frame = innermost; frame; frame = frame->outer_) {
+    if (frame->stream_ == stream) return frame->outside_ + frame->expected_;
+  }
+  return 0;
+}
+
+uint64_t DecodeFrame::AvailableTo(ByteStreamReader* stream) {
+  const uint64_t remaining = stream->BytesRemaining();
+  if (remaining == kUnknownRemaining) return kUnknownRemaining;
+  const uint64_t expected = ExpectedOf(stream);
+  return remaining > expected ? remaining - expected : 0;
+}
+
+}  // namespace internal
+}  // namespace flutter
