@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "flutter/callback_guard.h"
+
 namespace flutter {
 
 namespace {
@@ -13,9 +15,14 @@ struct PendingReply {
   BinaryReply reply;
 };
 
-void OnEngineReply(const uint8_t* data, size_t data_size, void* user_data) {
+void OnEngineReply(const uint8_t* data, size_t data_size,
+                   void* user_data) noexcept {
   std::unique_ptr<PendingReply> pending(static_cast<PendingReply*>(user_data));
-  pending->reply(data, data_size);
+  try {
+    pending->reply(data, data_size);
+  } catch (...) {
+    internal::ReportCaughtException("reply callback");
+  }
 }
 
 using SharedMessenger = std::shared_ptr<FlutterDesktopMessenger>;
@@ -56,19 +63,95 @@ class MessageResponder {
   const FlutterDesktopMessageResponseHandle* response_handle_;
 };
 
+// A handler while it runs. The handler is moved out of its map entry for the
+// call, so that the handler may replace or remove itself (or another running
+// one) without destroying the code it runs in: a running handler that was
+// replaced or removed is destroyed when it returns, otherwise it goes back.
+class RunningHandler {
+ public:
+  explicit RunningHandler(BinaryMessageHandler* slot)
+      : slot_(slot), outer_(innermost_) {
+    if (const RunningHandler* running = Find(slot)) {
+      nested_ = &running->handler_;  // a message delivered from within it
+    } else {
+      handler_ = std::move(*slot);
+      *slot = nullptr;
+      nested_ = &handler_;
+    }
+    innermost_ = this;
+  }
+
+  ~RunningHandler() {
+    innermost_ = outer_;
+    if (nested_ == &handler_ && !retired_) *slot_ = std::move(handler_);
+  }
+
+  RunningHandler(const RunningHandler&) = delete;
+  RunningHandler& operator=(const RunningHandler&) = delete;
+
+  const BinaryMessageHandler& handler() const { return *nested_; }
+
+  // The map entry `slot` gets a new handler or goes away: a handler running
+  // from it stays alive until it returns, then is destroyed.
+  static void Retire(const BinaryMessageHandler* slot) {
+    for (RunningHandler* running = innermost_; running;
+         running = running->outer_) {
+      if (running->slot_ == slot) running->retired_ = true;
+    }
+  }
+
+ private:
+  static RunningHandler* Find(const BinaryMessageHandler* slot) {
+    for (RunningHandler* running = innermost_; running;
+         running = running->outer_) {
+      // A retired frame's slot holds a newer handler, which takes the call.
+      if (running->slot_ == slot && !running->retired_ &&
+          running->nested_ == &running->handler_) {
+        return running;
+      }
+    }
+    return nullptr;
+  }
+
+  // Handlers run on the engine's platform thread; the stack is per thread so
+  // that a stand-in engine on another thread cannot see it.
+  static thread_local RunningHandler* innermost_;
+
+  BinaryMessageHandler* slot_;
+  RunningHandler* outer_;
+  BinaryMessageHandler handler_;
+  const BinaryMessageHandler* nested_;
+  bool retired_ = false;
+};
+
+thread_local RunningHandler* RunningHandler::innermost_ = nullptr;
+
 void OnEngineMessage(FlutterDesktopMessengerRef messenger,
-                     const FlutterDesktopMessage* message, void* user_data) {
-  // The reply owns the one reference taken here; it is released when the
-  // last copy of the reply goes, whether the handler keeps one or not.
-  BinaryReply reply =
-      MessageResponder(SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
-                                       &FlutterDesktopMessengerRelease),
-                       message->response_handle);
-  const auto& handler = *static_cast<BinaryMessageHandler*>(user_data);
-  handler(message->message, message->message_size, std::move(reply));
+                     const FlutterDesktopMessage* message,
+                     void* user_data) noexcept {
+  try {
+    // The reply owns the one reference taken here; it is released when the
+    // last copy of the reply goes, whether the handler keeps one or not.
+    BinaryReply reply = MessageResponder(
+        SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
+                        &FlutterDesktopMessengerRelease),
+        message->response_handle);
+    RunningHandler running(static_cast<BinaryMessageHandler*>(user_data));
+    running.handler()(message->message, message->message_size,
+                      std::move(reply));
+  } catch (...) {
+    // Only for the diagnostic: the handler is found by its address.
+    const char* channel = message->channel ? message->channel : "";
+    internal::ReportException("message handler on channel ", channel,
+                              internal::CaughtExceptionText());
+  }
 }
 
 }  // namespace
+
+BinaryMessengerImpl::~BinaryMessengerImpl() {
+  for (const auto& entry : handlers_) RunningHandler::Retire(&entry.second);
+}
 
 void BinaryMessengerImpl::SendToChannel(const std::string& channel,
                                         const uint8_t* message,
@@ -90,12 +173,17 @@ void BinaryMessengerImpl::SendToChannel(const std::string& channel,
 void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,
                                             BinaryMessageHandler handler) {
   if (!handler) {
-    handlers_.erase(channel);
+    const auto entry = handlers_.find(channel);
+    if (entry != handlers_.end()) {
+      RunningHandler::Retire(&entry->second);
+      handlers_.erase(entry);
+    }
     FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
                                        nullptr, nullptr);
     return;
   }
   BinaryMessageHandler& stored = handlers_[channel];
+  RunningHandler::Retire(&stored);
   stored = nullptr;  // the old handler goes before the new one moves in
   stored = std::move(handler);
   FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),

@@ -1,11 +1,18 @@
 #include "kelmor/kelmor_plugin_c_api.h"
 
+#include "flutter/callback_guard.h"
 #include "flutter/plugin_registrar_manager.h"
 #include "kelmor_plugin.h"
 
 void KelmorPluginCApiRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
-  kelmor::KelmorPlugin::RegisterWithRegistrar(
-      flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
-          registrar));
+  // The application calls this from C code: nothing may unwind into it.
+  try {
+    kelmor::KelmorPlugin::RegisterWithRegistrar(
+        flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
+            registrar));
+  } catch (...) {
+    flutter::internal::ReportCaughtException(
+        "KelmorPluginCApiRegisterWithRegistrar");
+  }
 }

@@ -1,5 +1,7 @@
 #include "flutter/plugin_registrar_manager.h"
 
+#include "flutter/callback_guard.h"
+
 namespace flutter {
 
 PluginRegistrarManager* PluginRegistrarManager::GetInstance() {
@@ -18,8 +20,12 @@ PluginRegistrarWindows* PluginRegistrarManager::GetOrCreateRegistrar(
 }
 
 void PluginRegistrarManager::OnEngineRegistrarDestroyed(
-    FlutterDesktopPluginRegistrarRef registrar) {
-  GetInstance()->registrars_.erase(registrar);
+    FlutterDesktopPluginRegistrarRef registrar) noexcept {
+  try {
+    GetInstance()->registrars_.erase(registrar);
+  } catch (...) {
+    internal::ReportCaughtException("registrar destruction callback");
+  }
 }
 
 }  // namespace flutter

@@ -3,20 +3,33 @@
 #include <iostream>
 #include <memory>
 
+#include "flutter/callback_guard.h"
+
 namespace flutter {
 
 namespace {
 
-const FlutterDesktopPixelBuffer* OnBufferFrameRequested(size_t width,
-                                                        size_t height,
-                                                        void* user_data) {
-  return static_cast<BufferTexture*>(user_data)->CopyBuffer(width, height);
+// A frame callable that throws gives the engine no frame, as an empty one
+// would.
+const FlutterDesktopPixelBuffer* OnBufferFrameRequested(
+    size_t width, size_t height, void* user_data) noexcept {
+  try {
+    return static_cast<BufferTexture*>(user_data)->CopyBuffer(width, height);
+  } catch (...) {
+    internal::ReportCaughtException("texture frame callback");
+    return nullptr;
+  }
 }
 
 const FlutterDesktopGpuSurfaceDescriptor* OnSurfaceFrameRequested(
-    size_t width, size_t height, void* user_data) {
-  return static_cast<SurfaceTexture*>(user_data)->ObtainDescriptor(width,
-                                                                   height);
+    size_t width, size_t height, void* user_data) noexcept {
+  try {
+    return static_cast<SurfaceTexture*>(user_data)->ObtainDescriptor(width,
+                                                                     height);
+  } catch (...) {
+    internal::ReportCaughtException("texture frame callback");
+    return nullptr;
+  }
 }
 
 // The completion of one unregistration, owned by the engine's pending call.
@@ -24,10 +37,14 @@ struct CompletionHolder {
   std::function<void()> callback;
 };
 
-void OnTextureUnregistered(void* user_data) {
+void OnTextureUnregistered(void* user_data) noexcept {
   std::unique_ptr<CompletionHolder> holder(
       static_cast<CompletionHolder*>(user_data));
-  holder->callback();
+  try {
+    holder->callback();
+  } catch (...) {
+    internal::ReportCaughtException("texture unregistration callback");
+  }
 }
 
 }  // namespace

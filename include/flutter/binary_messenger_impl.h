@@ -4,10 +4,18 @@
 // the engine messenger referenced until its last copy goes, and answers under
 // the engine messenger's lock, so it may be called later and on any thread.
 //
-// Failure: a reply called twice, or for a message without a response handle,
-// writes "Error: Response can be set only once. Ignoring duplicate response."
-// and sends nothing; a reply after the engine became unavailable is dropped
-// silently; a send the engine refuses never calls its reply.
+// A handler may replace or remove its own channel's handler, or another's,
+// while it runs: a running handler is destroyed only after it returns, and
+// the next message reaches the new one.
+//
+// Failure: an exception from a handler or a reply callable stops at the
+// engine's callback, as the line "Exception in message handler on channel "
+// with the channel name (or "Exception in reply callback"), then ": " and
+// the exception's text. A reply called twice, or for a message without a
+// response handle, writes "Error: Response can be set only once. Ignoring
+// duplicate response." and sends nothing; a reply after the engine became
+// unavailable is dropped silently; a send the engine refuses never calls its
+// reply.
 #ifndef FLUTTER_BINARY_MESSENGER_IMPL_H_
 #define FLUTTER_BINARY_MESSENGER_IMPL_H_
 
@@ -27,8 +35,9 @@ class BinaryMessengerImpl : public BinaryMessenger {
       : engine_messenger_(engine_messenger) {}
 
   // Destroys the handlers without telling the engine: the owner destroys the
-  // messenger only once the engine will deliver nothing more through it.
-  ~BinaryMessengerImpl() override = default;
+  // messenger only once the engine will deliver nothing more through it. A
+  // handler running at that moment is destroyed when it returns.
+  ~BinaryMessengerImpl() override;
 
   BinaryMessengerImpl(const BinaryMessengerImpl&) = delete;
   BinaryMessengerImpl& operator=(const BinaryMessengerImpl&) = delete;

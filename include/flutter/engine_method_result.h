@@ -35,8 +35,41 @@ class ReplyManager {
   // Sends `data` (null or empty: no bytes) if no answer was sent yet.
   void DeliverReply(const std::vector<uint8_t>* data);
 
+  // When the result `owner` is destroyed unanswered by an exception from the
+  // handler it was given to, its reply goes back to the channel that made
+  // it (see ReplyRescue) instead of being dropped with a warning.
+  void GiveBackIfUnwinding(const void* owner);
+
  private:
   BinaryReply reply_;
+};
+
+// Set up by a channel around one call of its handler: if the result it
+// watches is destroyed unanswered by an exception from that handler, the
+// reply comes back here, so that the channel can answer the call once with
+// an error. A reply given back but not taken is dropped with the usual
+// unanswered-result warning.
+class ReplyRescue {
+ public:
+  ReplyRescue();
+  ~ReplyRescue();
+
+  ReplyRescue(const ReplyRescue&) = delete;
+  ReplyRescue& operator=(const ReplyRescue&) = delete;
+
+  void Watch(const void* result) { result_ = result; }
+
+  // The reply given back, or an empty one: the result answered, or it lives
+  // on elsewhere and may still answer.
+  BinaryReply TakeReply() { return std::move(reply_); }
+
+ private:
+  friend class ReplyManager;
+
+  const void* result_ = nullptr;
+  int uncaught_;
+  BinaryReply reply_;
+  ReplyRescue* outer_;
 };
 
 }  // namespace internal
@@ -47,6 +80,8 @@ class EngineMethodResult : public MethodResult<T> {
   // `codec` is borrowed and must outlive the result.
   EngineMethodResult(BinaryReply reply, const MethodCodec<T>* codec)
       : reply_manager_(std::move(reply)), codec_(codec) {}
+
+  ~EngineMethodResult() override { reply_manager_.GiveBackIfUnwinding(this); }
 
  protected:
   void HandleSuccess(const T* result) override {

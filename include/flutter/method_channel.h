@@ -10,16 +10,21 @@
 // The installed handler is self-contained: it stays in the messenger after
 // the channel object is gone. A message that does not decode writes "Unable
 // to construct method call from message on channel " and the channel name,
-// and is answered with an empty reply.
+// and is answered with an empty reply. An exception from the handler stops
+// at the channel with the line "Exception in method call handler on channel
+// ", the name, ": " and the exception's text; a call it left unanswered,
+// with its result destroyed, is answered once with the error
+// kUncaughtExceptionCode. A result that was answered, or that lives on
+// elsewhere, sends nothing more.
 #ifndef FLUTTER_METHOD_CHANNEL_H_
 #define FLUTTER_METHOD_CHANNEL_H_
 
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string>
 
 #include "flutter/binary_messenger.h"
+#include "flutter/callback_guard.h"
 #include "flutter/encodable_value.h"
 #include "flutter/engine_method_result.h"
 #include "flutter/method_call.h"
@@ -33,6 +38,15 @@ namespace flutter {
 template <typename T = EncodableValue>
 using MethodCallHandler = std::function<void(
     const MethodCall<T>& call, std::unique_ptr<MethodResult<T>> result)>;
+
+namespace internal {
+// "Unable to construct method call from message on channel " and the name.
+void ReportUndecodableCall(const std::string& channel_name);
+}  // namespace internal
+
+// The error code of the answer to a call whose handler threw before
+// answering; the message is the exception's text.
+inline constexpr char kUncaughtExceptionCode[] = "uncaught_exception";
 
 template <typename T = EncodableValue>
 class MethodChannel {
@@ -71,17 +85,36 @@ class MethodChannel {
 
     void operator()(const uint8_t* message, size_t message_size,
                     BinaryReply reply) const {
-      auto result =
-          std::make_unique<EngineMethodResult<T>>(std::move(reply), codec);
-      std::unique_ptr<MethodCall<T>> call =
-          codec->DecodeMethodCall(message, message_size);
-      if (!call) {
-        std::cerr << "Unable to construct method call from message on channel "
-                  << name << std::endl;
-        result->NotImplemented();
-        return;
+      internal::ReplyRescue rescue;
+      try {
+        auto result =
+            std::make_unique<EngineMethodResult<T>>(std::move(reply), codec);
+        rescue.Watch(result.get());
+        std::unique_ptr<MethodCall<T>> call =
+            codec->DecodeMethodCall(message, message_size);
+        if (!call) {
+          internal::ReportUndecodableCall(name);
+          result->NotImplemented();
+          return;
+        }
+        handler(*call, std::move(result));
+      } catch (...) {
+        const std::string text = internal::CaughtExceptionText();
+        internal::ReportException("method call handler on channel ", name,
+                                  text);
+        AnswerAbandoned(rescue.TakeReply(), text);
       }
-      handler(*call, std::move(result));
+    }
+
+    // The call's result was destroyed unanswered by the exception.
+    void AnswerAbandoned(BinaryReply reply, const std::string& text) const {
+      if (!reply) return;
+      try {
+        EngineMethodResult<T> result(std::move(reply), codec);
+        result.Error(kUncaughtExceptionCode, text);
+      } catch (...) {
+        internal::ReportCaughtException("error reply on channel ");
+      }
     }
   };
 

@@ -31,7 +31,7 @@ class PluginRegistrarManager {
   PluginRegistrarManager() = default;
 
   static void OnEngineRegistrarDestroyed(
-      FlutterDesktopPluginRegistrarRef registrar);
+      FlutterDesktopPluginRegistrarRef registrar) noexcept;
 
   std::map<FlutterDesktopPluginRegistrarRef, std::unique_ptr<PluginRegistrar>>
       registrars_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "standin_engine.h"
 #include "test_bytes.h"
@@ -82,6 +83,31 @@ TEST_F(TextureRegistrarImplTest, FrameWithoutCallbackIsNull) {
   TextureVariant texture(BufferTexture(nullptr));
   const int64_t id = textures_.RegisterExternalTexture(&texture);
   EXPECT_EQ(engine_.RequestFrame(id, 1, 1), nullptr);
+}
+
+// The engine calls these from its own code: an exception must stop here.
+TEST_F(TextureRegistrarImplTest, ThrowingCallablesGiveNoFrameAndOneLine) {
+  TextureVariant buffer(
+      BufferTexture([](size_t, size_t) -> const FlutterDesktopPixelBuffer* {
+        throw std::runtime_error("no pixels");
+      }));
+  TextureVariant surface(SurfaceTexture(
+      FlutterDesktopGpuSurfaceType{1},
+      [](size_t, size_t) -> const FlutterDesktopGpuSurfaceDescriptor* {
+        throw 1;
+      }));
+  const int64_t buffer_id = textures_.RegisterExternalTexture(&buffer);
+  const int64_t surface_id = textures_.RegisterExternalTexture(&surface);
+  StderrCapture capture;
+  EXPECT_EQ(engine_.RequestFrame(buffer_id, 1, 1), nullptr);
+  EXPECT_EQ(engine_.RequestFrame(surface_id, 1, 1), nullptr);
+  textures_.UnregisterExternalTexture(
+      buffer_id, [] { throw std::runtime_error("done badly"); });
+  EXPECT_EQ(capture.Lines(),
+            (std::vector<std::string>{
+                "Exception in texture frame callback: no pixels",
+                "Exception in texture frame callback",
+                "Exception in texture unregistration callback: done badly"}));
 }
 
 TEST_F(TextureRegistrarImplTest, MarkPassesTheEnginesAnswerOn) {

@@ -1,0 +1,14 @@
+#include "flutter/method_channel.h"
+
+#include <iostream>
+
+namespace flutter {
+namespace internal {
+
+void ReportUndecodableCall(const std::string& channel_name) {
+  std::cerr << "Unable to construct method call from message on channel "
+            << channel_name << std::endl;
+}
+
+}  // namespace internal
+}  // namespace flutter

@@ -1,0 +1,217 @@
+// Handlers and callables that throw, and handlers that replace or remove
+// themselves while they run: nothing reaches the engine but one answer.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "flutter/method_channel.h"
+#include "flutter/standard_method_codec.h"
+#include "standin_fixture.h"
+#include "test_bytes.h"
+
+namespace {
+
+using flutter::EncodableValue;
+using flutter::MethodCall;
+using flutter::MethodChannel;
+using flutter::MethodResult;
+using kelmor_test::Bytes;
+using kelmor_test::Hex;
+using kelmor_test::StderrCapture;
+
+using Result = std::unique_ptr<MethodResult<EncodableValue>>;
+using Lines = std::vector<std::string>;
+
+class HandlerFaultsTest : public kelmor_test::StandinTest {
+ protected:
+  const flutter::StandardMethodCodec* codec_ =
+      &flutter::StandardMethodCodec::GetInstance();
+  MethodChannel<> channel_{messenger_.get(), "kelmor", codec_};
+
+  standin::Response Call(const std::string& method = "m") {
+    MethodCall<> call(method, nullptr);
+    const auto ticket =
+        engine_->Deliver(registrar_, "kelmor", *codec_->EncodeMethodCall(call));
+    return engine_->GetResponse(ticket);
+  }
+
+  Bytes ErrorEnvelope(const std::string& message) {
+    return *codec_->EncodeErrorEnvelope(flutter::kUncaughtExceptionCode,
+                                        message, nullptr);
+  }
+};
+
+TEST_F(HandlerFaultsTest, ThrowingHandlerGetsExactlyOneErrorReply) {
+  channel_.SetMethodCallHandler(
+      [](const MethodCall<>&, Result) { throw std::runtime_error("boom"); });
+  StderrCapture capture;
+  const standin::Response response = Call();
+  EXPECT_EQ(capture.Lines(),
+            Lines{"Exception in method call handler on channel kelmor: boom"});
+  EXPECT_EQ(response.times_sent, 1);
+  EXPECT_EQ(response.bytes, ErrorEnvelope("boom"));
+  ExpectReferencesBalanced();
+}
+
+TEST_F(HandlerFaultsTest, ExceptionWithoutTextIsNamedByItsChannelOnly) {
+  channel_.SetMethodCallHandler([](const MethodCall<>&, Result) { throw 7; });
+  StderrCapture capture;
+  const standin::Response response = Call();
+  EXPECT_EQ(capture.Lines(),
+            Lines{"Exception in method call handler on channel kelmor"});
+  EXPECT_EQ(response.bytes, ErrorEnvelope(""));
+}
+
+TEST_F(HandlerFaultsTest, AnswerGivenBeforeTheThrowIsTheOnlyOne) {
+  channel_.SetMethodCallHandler([](const MethodCall<>&, Result result) {
+    result->Success(EncodableValue(1));
+    throw std::runtime_error("after");
+  });
+  StderrCapture capture;
+  const standin::Response response = Call();
+  EXPECT_EQ(capture.Lines().size(), 1u);
+  EXPECT_EQ(response.times_sent, 1);
+  EXPECT_EQ(response.bytes, Hex("00 03 01 00 00 00"));
+}
+
+TEST_F(HandlerFaultsTest, ResultKeptElsewhereStillAnswersLater) {
+  Result kept;
+  channel_.SetMethodCallHandler([&](const MethodCall<>&, Result result) {
+    kept = std::move(result);
+    throw std::runtime_error("later");
+  });
+  StderrCapture capture;
+  const auto ticket =
+      engine_->Deliver(registrar_, "kelmor",
+                       *codec_->EncodeMethodCall(MethodCall<>("m", nullptr)));
+  EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 0);
+  kept->NotImplemented();
+  kept.reset();
+  EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 1);
+  EXPECT_EQ(capture.Lines().size(), 1u);
+  ExpectReferencesBalanced();
+}
+
+TEST_F(HandlerFaultsTest, ResultLostToACaughtExceptionIsReportedUnanswered) {
+  channel_.SetMethodCallHandler([](const MethodCall<>&, Result result) {
+    try {
+      Result inner = std::move(result);
+      throw std::runtime_error("handled");
+    } catch (const std::exception&) {
+    }
+  });
+  StderrCapture capture;
+  const standin::Response response = Call();
+  EXPECT_EQ(capture.Lines(),
+            Lines{"Warning: Failed to respond to a message. This is a memory "
+                  "leak."});
+  EXPECT_EQ(response.times_sent, 0);
+  ExpectReferencesBalanced();
+}
+
+TEST_F(HandlerFaultsTest, ThrowingBinaryHandlerStopsAtTheMessenger) {
+  messenger_->SetChannelHandler(
+      "raw", [](const uint8_t*, size_t, flutter::BinaryReply) {
+        throw std::logic_error("oops");
+      });
+  StderrCapture capture;
+  engine_->Deliver(registrar_, "raw", Hex("01"));
+  EXPECT_EQ(capture.Lines(),
+            Lines{"Exception in message handler on channel raw: oops"});
+  ExpectReferencesBalanced();
+}
+
+TEST_F(HandlerFaultsTest, ThrowingReplyCallableStopsAtTheMessenger) {
+  messenger_->SendToChannel("out", nullptr, 0, [](const uint8_t*, size_t) {
+    throw std::runtime_error("reply");
+  });
+  StderrCapture capture;
+  EXPECT_TRUE(engine_->AnswerSend(0, Hex("00 00")));
+  EXPECT_EQ(capture.Lines(), Lines{"Exception in reply callback: reply"});
+  EXPECT_EQ(engine_->PendingSends(), 0u);
+}
+
+// Counts its copies' destruction: the captures of a handler.
+struct Witness {
+  explicit Witness(int* counter) : destroyed(counter) {}
+  Witness(const Witness& other) = default;
+  ~Witness() { ++*destroyed; }
+  int* destroyed;
+  std::string name = "still here";
+};
+
+// Before, the handler's own captures were freed under it.
+TEST_F(HandlerFaultsTest, OneShotHandlerRemovesItselfAndReadsItsCaptures) {
+  std::string seen;
+  auto witness = std::make_shared<std::string>("capture");
+  channel_.SetMethodCallHandler(
+      [this, witness, &seen](const MethodCall<>&, Result result) {
+        channel_.SetMethodCallHandler(nullptr);
+        seen = *witness;  // used after its own removal
+        result->Success();
+      });
+  witness.reset();
+  EXPECT_EQ(Call().times_sent, 1);
+  EXPECT_EQ(seen, "capture");
+  EXPECT_FALSE(engine_->HasHandler(registrar_, "kelmor"));
+  EXPECT_FALSE(Call().delivered);
+}
+
+TEST_F(HandlerFaultsTest, ReplacedHandlerLivesUntilItReturns) {
+  int destroyed = 0;
+  int destroyed_when_returning = -1;
+  std::string answered_by;
+  Witness witness(&destroyed);
+  channel_.SetMethodCallHandler(
+      [&, witness](const MethodCall<>&, Result result) {
+        channel_.SetMethodCallHandler([&](const MethodCall<>&, Result next) {
+          answered_by = "second";
+          next->Success();
+        });
+        answered_by = witness.name;
+        destroyed_when_returning = destroyed;
+        result->Success();
+      });
+  const int destroyed_before = destroyed;
+  EXPECT_EQ(Call().times_sent, 1);
+  EXPECT_EQ(answered_by, "still here");
+  EXPECT_EQ(destroyed_when_returning, destroyed_before);
+  EXPECT_EQ(destroyed, destroyed_before + 1);  // the old handler's copy
+  Call();
+  EXPECT_EQ(answered_by, "second");
+  // The engine still holds the same entry's address.
+  EXPECT_NE(engine_->HandlerUserData(registrar_, "kelmor"), nullptr);
+}
+
+TEST_F(HandlerFaultsTest, MessageDeliveredFromWithinReachesTheCurrentHandler) {
+  std::vector<std::string> order;
+  channel_.SetMethodCallHandler([&](const MethodCall<>& call, Result result) {
+    order.push_back("first:" + call.method_name());
+    if (call.method_name() == "outer") {
+      Call("again");  // still this handler
+      channel_.SetMethodCallHandler([&](const MethodCall<>& c, Result r) {
+        order.push_back("second:" + c.method_name());
+        r->Success();
+      });
+      Call("inner");  // the new one
+    }
+    result->Success();
+  });
+  Call("outer");
+  Call("after");
+  EXPECT_EQ(order, (std::vector<std::string>{"first:outer", "first:again",
+                                             "second:inner", "second:after"}));
+}
+
+TEST_F(HandlerFaultsTest, MessengerDestroyedByItsOwnHandler) {
+  channel_.SetMethodCallHandler([this](const MethodCall<>&, Result result) {
+    result->Success();
+    messenger_.reset();
+  });
+  EXPECT_EQ(Call().times_sent, 1);
+  ExpectReferencesBalanced();
+}
+
+}  // namespace
