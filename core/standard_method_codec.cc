@@ -20,8 +20,6 @@ struct Envelope {
   ByteBufferStreamWriter writer{bytes.get()};
 };
 
-const EncodableValue kNull;
-
 }  // namespace
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(
@@ -60,8 +58,9 @@ StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
     const MethodCall<EncodableValue>& method_call) const {
   const EncodableValue name(method_call.method_name());
+  const EncodableValue null_value;
   const EncodableValue& arguments =
-      method_call.arguments() ? *method_call.arguments() : kNull;
+      method_call.arguments() ? *method_call.arguments() : null_value;
   Envelope envelope(
       serializer_->EncodedEnd(arguments, serializer_->EncodedEnd(name)));
   serializer_->WriteValue(name, &envelope.writer);
@@ -71,7 +70,8 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
 
 std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
-  const EncodableValue& value = result ? *result : kNull;
+  const EncodableValue null_value;
+  const EncodableValue& value = result ? *result : null_value;
   Envelope envelope(serializer_->EncodedEnd(value, 1));
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
   serializer_->WriteValue(value, &envelope.writer);
@@ -84,7 +84,8 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
   const EncodableValue code(error_code);
   const EncodableValue message =
       error_message.empty() ? EncodableValue() : EncodableValue(error_message);
-  const EncodableValue& details = error_details ? *error_details : kNull;
+  const EncodableValue null_value;
+  const EncodableValue& details = error_details ? *error_details : null_value;
   Envelope envelope(serializer_->EncodedEnd(
       details,
       serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1))));

@@ -1,0 +1,16 @@
+cmake_minimum_required(VERSION 3.21)
+# Fails if a public header includes <iostream>, whose stream initialiser
+# would run in every file of an application that includes the header.
+file(GLOB headers "${INCLUDE_DIR}/flutter/*.h" "${INCLUDE_DIR}/kelmor/*.h")
+set(offenders "")
+foreach(header IN LISTS headers)
+  file(STRINGS "${header}" lines REGEX "#include <iostream>")
+  if(lines)
+    list(APPEND offenders "${header}")
+  endif()
+endforeach()
+if(offenders)
+  message(FATAL_ERROR "<iostream> in public headers: ${offenders}")
+endif()
+list(LENGTH headers count)
+message(STATUS "${count} public headers, none includes <iostream>")
