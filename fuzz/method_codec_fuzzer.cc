@@ -1,6 +1,7 @@
-// Arbitrary bytes as a method call and as a response envelope. A call that
-// decodes re-encodes and decodes to the same call; a result is answered at
-// most once, and exactly once when the envelope is understood.
+// Arbitrary bytes as a method call and as a response envelope. Both decode
+// within the linear bounds on heap and diagnostics; a call that decodes
+// re-encodes and decodes to the same call; a result is answered at most
+// once, and exactly once when the envelope is understood.
 #include <cstddef>
 #include <cstdint>
 
@@ -39,13 +40,16 @@ class CountingResult : public flutter::MethodResult<EncodableValue> {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kelmor_fuzz::SilenceDiagnostics();
+  kelmor_fuzz::CountDiagnostics();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& codec = flutter::StandardMethodCodec::GetInstance();
-  if (auto call = codec.DecodeMethodCall(data, size)) {
+  // Two values: a name and the arguments.
+  auto call = kelmor_fuzz::WithinBounds(
+      size, 2, [&] { return codec.DecodeMethodCall(data, size); });
+  if (call) {
     kelmor_fuzz::Require(call->arguments() != nullptr,
                          "a decoded call always holds arguments");
     const auto bytes = codec.EncodeMethodCall(*call);
@@ -56,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "a call does not survive re-encoding");
   }
   CountingResult result;
-  const bool understood = codec.DecodeResponseEnvelope(data, size, &result);
+  // A flag, three values and the malformed-envelope line.
+  const bool understood = kelmor_fuzz::WithinBounds(size, 3, [&] {
+    return codec.DecodeResponseEnvelope(data, size, &result);
+  });
   kelmor_fuzz::Require(result.answers == (understood ? 1 : 0),
                        "the result was answered against what was returned");
   return 0;

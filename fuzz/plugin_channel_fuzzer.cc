@@ -1,6 +1,7 @@
 // Arbitrary bytes delivered on channel "kelmor" through the stand-in engine
-// to the registered plugin: every message is answered at most once, and every
-// reference on the engine messenger is given back.
+// to the registered plugin: every message is answered exactly once, within
+// the linear bounds on heap and diagnostics, and every reference on the
+// engine messenger is given back.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,7 +26,7 @@ Setup& TheSetup() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kelmor_fuzz::SilenceDiagnostics();
+  kelmor_fuzz::CountDiagnostics();
   TheSetup();
   return 0;
 }
@@ -33,7 +34,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Setup& setup = TheSetup();
   const std::vector<uint8_t> message(data, data + size);
-  const auto ticket = setup.engine.Deliver(setup.registrar, "kelmor", message);
+  // The decoder's two values and the channel's line on an undecodable call.
+  const auto ticket = kelmor_fuzz::WithinBounds(size, 3, [&] {
+    return setup.engine.Deliver(setup.registrar, "kelmor", message);
+  });
   const standin::Response response = setup.engine.GetResponse(ticket);
   setup.engine.Forget(ticket);
   kelmor_fuzz::Require(response.delivered, "the plugin's handler is gone");
