@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "flutter/binary_messenger.h"
 #include "flutter/callback_guard.h"
@@ -47,6 +48,13 @@ void ReportUndecodableCall(const std::string& channel_name);
 // The error code of the answer to a call whose handler threw before
 // answering; the message is the exception's text.
 inline constexpr char kUncaughtExceptionCode[] = "uncaught_exception";
+
+// Error codes that InvokeMethod gives its result when no answer can come:
+// the engine refused the call, or dropped its reply without calling it
+// (kNoReplyCode); the answer was not an envelope the codec understands
+// (kInvalidReplyCode).
+inline constexpr char kNoReplyCode[] = "no_reply";
+inline constexpr char kInvalidReplyCode[] = "invalid_reply";
 
 template <typename T = EncodableValue>
 class MethodChannel {
@@ -75,7 +83,68 @@ class MethodChannel {
     SetMethodCallHandler(std::move(handler));
   }
 
+  // Calls `method` on the application's side of the channel. With a
+  // `result`, the answer reaches it exactly once, on whichever thread the
+  // engine answers: Success or Error as decoded, NotImplemented for an empty
+  // reply, and Error with kNoReplyCode when no answer can come (then, if the
+  // engine refused the call, before InvokeMethod returns). Without one, the
+  // call is sent without asking for a reply.
+  void InvokeMethod(const std::string& method, std::unique_ptr<T> arguments,
+                    std::unique_ptr<MethodResult<T>> result = nullptr) const {
+    const MethodCall<T> call(method, std::move(arguments));
+    const std::unique_ptr<std::vector<uint8_t>> message =
+        codec_->EncodeMethodCall(call);
+    BinaryReply reply;
+    if (result) {
+      reply = [pending =
+                   std::make_shared<PendingCall>(std::move(result), codec_)](
+                  const uint8_t* bytes, size_t size) {
+        pending->Answer(bytes, size);
+      };
+    }
+    messenger_->SendToChannel(name_, message->data(), message->size(),
+                              std::move(reply));
+  }
+
  private:
+  // The result of one call to the application's side, shared by the copies
+  // of its reply; the last copy to go tells an unanswered result so.
+  class PendingCall {
+   public:
+    PendingCall(std::unique_ptr<MethodResult<T>> result,
+                const MethodCodec<T>* codec)
+        : result_(std::move(result)), codec_(codec) {}
+
+    ~PendingCall() {
+      if (answered_) return;
+      try {
+        result_->Error(kNoReplyCode,
+                       "The engine refused the call or dropped its reply.");
+      } catch (...) {
+        internal::ReportCaughtException("method call result");
+      }
+    }
+
+    PendingCall(const PendingCall&) = delete;
+    PendingCall& operator=(const PendingCall&) = delete;
+
+    void Answer(const uint8_t* bytes, size_t size) {
+      if (answered_) return;
+      answered_ = true;
+      if (size == 0) {
+        result_->NotImplemented();
+      } else if (!codec_->DecodeResponseEnvelope(bytes, size, result_.get())) {
+        result_->Error(kInvalidReplyCode,
+                       "The reply is not an envelope of the channel's codec.");
+      }
+    }
+
+   private:
+    std::unique_ptr<MethodResult<T>> result_;
+    const MethodCodec<T>* codec_;
+    bool answered_ = false;
+  };
+
   // What the messenger stores: its own copies of the handler, the codec
   // pointer and the channel name.
   struct MessageHandler {

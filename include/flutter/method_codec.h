@@ -38,7 +38,10 @@ class MethodCodec {
       const T* error_details = nullptr) const = 0;
 
   // Calls `result` with what the envelope holds. False, and `result` left
-  // untouched, when the envelope is not understood.
+  // untouched, when the envelope is not understood. Empty bytes are not a
+  // "not implemented" answer here (the caller sees those before decoding):
+  // the standard codec reads them as a success without a value, after two
+  // invalid-read lines.
   virtual bool DecodeResponseEnvelope(const uint8_t* response,
                                       size_t response_size,
                                       MethodResult<T>* result) const = 0;
