@@ -1,5 +1,8 @@
 #include "host_options.h"
 
+#include "flutter/standard_codec_serializer.h"
+#include "json_value.h"
+
 namespace kelmor_host {
 
 namespace {
@@ -93,7 +96,12 @@ Options:
   --                       what follows is methods, even if it starts with -
 
 JSON objects become maps with string keys; whole numbers become int32 or
-int64 by size.
+int64 by size. A JSON text is refused when it is longer than )" +
+         std::to_string(kMaxJsonTextBytes >> 20) +
+         R"( MiB or nests
+arrays and objects deeper than )" +
+         std::to_string(flutter::kMaxNestingDepth) +
+         R"( levels.
 
 Exit codes: 0 done, 2 bad options or JSON, 3 the library does not load,
 4 the library lacks the export.

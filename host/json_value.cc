@@ -3,12 +3,60 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "flutter/standard_codec_serializer.h"
+
 namespace kelmor_host {
 
 namespace {
 
 using flutter::EncodableValue;
 using nlohmann::json;
+
+// How much of the parser's own reason an error message keeps; the reason
+// quotes the last token read, which may be most of the text.
+constexpr size_t kMaxReasonBytes = 160;
+
+// Whether arrays and objects in `text` nest at most `limit` deep. Brackets
+// inside strings do not count; the character after a backslash there cannot
+// end the string. One pass without recursion, and it stops at the first
+// level too deep. Where the text is not JSON, it agrees with the parser up
+// to the parser's first error, so the parser never builds anything deeper.
+bool NestingWithin(const std::string& text, int limit) {
+  int depth = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return true;
+}
+
+// The parser's reason without its exception tag, cut to one short line.
+std::string ParseReason(const json::exception& failure) {
+  std::string reason = failure.what();
+  const size_t tag_end = reason.find("] ");
+  if (tag_end != std::string::npos) reason.erase(0, tag_end + 2);
+  if (reason.size() > kMaxReasonBytes) {
+    reason.resize(kMaxReasonBytes);
+    reason += "...";
+  }
+  for (char& c : reason) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return reason;
+}
 
 EncodableValue FromInteger(int64_t number) {
   if (number >= std::numeric_limits<int32_t>::min() &&
@@ -18,6 +66,7 @@ EncodableValue FromInteger(int64_t number) {
   return EncodableValue(number);
 }
 
+// Recursive, one level per array or object: the text's depth was checked.
 EncodableValue Convert(const json& node) {
   switch (node.type()) {
     case json::value_t::boolean:
@@ -58,9 +107,23 @@ EncodableValue Convert(const json& node) {
 
 bool EncodableValueFromJson(const std::string& text, EncodableValue* value,
                             std::string* error) {
-  const json parsed = json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (parsed.is_discarded()) {
-    *error = "not valid JSON: " + text;
+  if (text.size() > kMaxJsonTextBytes) {
+    *error = "JSON text of " + std::to_string(text.size()) +
+             " bytes is longer than the limit of " +
+             std::to_string(kMaxJsonTextBytes) + " bytes (" +
+             std::to_string(kMaxJsonTextBytes >> 20) + " MiB)";
+    return false;
+  }
+  if (!NestingWithin(text, flutter::kMaxNestingDepth)) {
+    *error = "JSON arrays and objects nested deeper than " +
+             std::to_string(flutter::kMaxNestingDepth) + " levels";
+    return false;
+  }
+  json parsed;
+  try {
+    parsed = json::parse(text);
+  } catch (const json::exception& failure) {  // syntax, or a number too large
+    *error = "not valid JSON: " + ParseReason(failure);
     return false;
   }
   *value = Convert(parsed);

@@ -1,15 +1,28 @@
 // Method arguments written as JSON, turned into encodable values: objects
 // become maps with string keys, whole numbers int32 or int64 by size.
+//
+// Limits, checked on the text before it is parsed: at most kMaxJsonTextBytes
+// bytes, and arrays and objects nested at most flutter::kMaxNestingDepth
+// deep (a top-level array or object is depth 1). The parser and the
+// conversion never see a text deep enough to run out of stack.
 #ifndef HOST_JSON_VALUE_H_
 #define HOST_JSON_VALUE_H_
 
+#include <cstddef>
 #include <string>
 
 #include "flutter/encodable_value.h"
 
 namespace kelmor_host {
 
-// False, with a reason in `error`, when `text` is not JSON.
+// The longest argument text taken: 64 MiB. A command line cannot carry that
+// much anywhere the host runs (one argument is at most 128 KiB on Linux); the
+// limit bounds what any caller can hand to EncodableValueFromJson.
+constexpr size_t kMaxJsonTextBytes = size_t{64} << 20;
+
+// False, with a one-line reason in `error` and `value` untouched, when
+// `text` is longer than kMaxJsonTextBytes, nests deeper than
+// flutter::kMaxNestingDepth, or is not JSON.
 bool EncodableValueFromJson(const std::string& text,
                             flutter::EncodableValue* value, std::string* error);
 

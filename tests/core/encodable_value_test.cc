@@ -176,3 +176,90 @@ TEST(EncodableValue, ComparingDeeplyNestedValuesIsLinear) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ComparisonCase {
+  std::string name;
+  const EncodableValue* a;
+  const EncodableValue* b;
+  int order;  // of a against b: -1, 0 or 1
+};
+
+// Checks every operator against the expected order, in both directions.
+void ExpectOrder(const ComparisonCase& c) {
+  SCOPED_TRACE(c.name);
+  for (const bool swapped : {false, true}) {
+    SCOPED_TRACE(swapped ? "b against a" : "a against b");
+    const EncodableValue& a = swapped ? *c.b : *c.a;
+    const EncodableValue& b = swapped ? *c.a : *c.b;
+    const int order = swapped ? -c.order : c.order;
+    EXPECT_EQ(a == b, order == 0);
+    EXPECT_EQ(a != b, order != 0);
+    EXPECT_EQ(a < b, order < 0);
+    EXPECT_EQ(a > b, order > 0);
+    EXPECT_EQ(a <= b, order <= 0);
+    EXPECT_EQ(a >= b, order >= 0);
+  }
+}
+
+// Strings compare byte by byte as unsigned, inline up to 16 common bytes and
+// through the C library beyond; every byte counts on both paths.
+TEST(EncodableValue, AllSixOperatorsAgreeWithTheOrdering) {
+  std::vector<std::unique_ptr<EncodableValue>> values;
+  auto keep = [&values](EncodableValue value) {
+    values.push_back(std::make_unique<EncodableValue>(std::move(value)));
+    return values.back().get();
+  };
+  const EncodableValue* custom = keep(CustomEncodableValue(std::any(1)));
+
+  std::vector<ComparisonCase> cases = {
+      {"ab vs ac: same length, second byte differs", keep("ab"), keep("ac"),
+       -1},
+      {"abc vs abd: third byte differs", keep("abc"), keep("abd"), -1},
+      {"equal strings", keep("abc"), keep("abc"), 0},
+      {"empty strings", keep(""), keep(""), 0},
+      {"a\\x01 vs a\\xFF: bytes are unsigned", keep("a\x01"), keep("a\xFF"),
+       -1},
+      {"null vs null", keep(EncodableValue()), keep(EncodableValue()), 0},
+      {"null vs false", keep(EncodableValue()), keep(false), -1},
+      {"custom value against itself", custom, custom, 0},
+      {"int32 2 vs 1", keep(int32_t{2}), keep(int32_t{1}), 1},
+  };
+  // Long strings sharing a prefix, differing at one position (before, at and
+  // after the 16th byte), and long strings one of which extends the other.
+  const std::string base(40, 'm');
+  for (const size_t at : {0, 1, 7, 15, 16, 17, 24, 39}) {
+    std::string higher = base;
+    higher[at] = 'n';
+    cases.push_back({"40 bytes, differing at byte " + std::to_string(at),
+                     keep(base), keep(higher), -1});
+    std::string high_bit = base;
+    high_bit[at] = '\x80';
+    cases.push_back({"40 bytes, \\x80 at byte " + std::to_string(at),
+                     keep(high_bit), keep(base), 1});
+  }
+  for (const size_t length : {16, 17, 18, 33}) {
+    cases.push_back({"prefix of " + std::to_string(length) + " bytes",
+                     keep(std::string(length, 'q')),
+                     keep(std::string(length + 1, 'q')), -1});
+    cases.push_back({"equal strings of " + std::to_string(length) + " bytes",
+                     keep(std::string(length, 'q')),
+                     keep(std::string(length, 'q')), 0});
+  }
+  for (const auto& c : cases) ExpectOrder(c);
+}
+
+TEST(EncodableMap, StringsDifferingAfterTheirFirstByteAreDistinctKeys) {
+  EncodableMap map;
+  map.try_emplace(EncodableValue("ab"), 1);
+  map.try_emplace(EncodableValue("ac"), 2);
+  map.try_emplace(EncodableValue(std::string(20, 'x') + "a"), 3);
+  map.try_emplace(EncodableValue(std::string(20, 'x') + "b"), 4);
+  ASSERT_EQ(map.size(), 4u);
+  EXPECT_EQ(map.at(EncodableValue("ac")), EncodableValue(2));
+  EXPECT_EQ(map.at(EncodableValue(std::string(20, 'x') + "b")),
+            EncodableValue(4));
+}
+
+}  // namespace

@@ -328,3 +328,48 @@ TEST(StandardCodecSerializer, ValueAtTheNestingLimitFitsAOneMebibyteStack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pins a fault: a message sized with EncodedEnd must be exactly as long as
+// what WriteValue writes, on each side of every size prefix change and at
+// every alignment of the start.
+TEST(StandardCodecSerializer, EncodedEndMatchesTheBytesWrittenAtPrefixLimits) {
+  const auto& serializer = flutter::StandardCodecSerializer::GetInstance();
+  for (const size_t count :
+       {size_t{253}, size_t{254}, size_t{255}, size_t{65535}, size_t{65536}}) {
+    // Doubles inside the containers make their padding depend on where the
+    // size prefix ends.
+    EncodableList list;
+    EncodableMap map;
+    for (size_t i = 0; i < count; ++i) {
+      const EncodableValue element =
+          i % 2 ? EncodableValue() : EncodableValue(0.5);
+      list.push_back(element);
+      map.emplace_hint(map.end(), EncodableValue(static_cast<int32_t>(i)),
+                       element);
+    }
+    const std::pair<const char*, EncodableValue> values[] = {
+        {"string", EncodableValue(std::string(count, 's'))},
+        {"uint8 list", EncodableValue(std::vector<uint8_t>(count, 1))},
+        {"int32 list", EncodableValue(std::vector<int32_t>(count, 2))},
+        {"int64 list", EncodableValue(std::vector<int64_t>(count, 3))},
+        {"double list", EncodableValue(std::vector<double>(count, 4.0))},
+        {"float list", EncodableValue(std::vector<float>(count, 5.0f))},
+        {"list", EncodableValue(std::move(list))},
+        {"map", EncodableValue(std::move(map))},
+    };
+    for (const auto& [name, value] : values) {
+      for (size_t offset = 0; offset < 8; ++offset) {
+        SCOPED_TRACE(testing::Message()
+                     << name << " of " << count << " at offset " << offset);
+        Bytes bytes(offset, 0xAA);
+        flutter::ByteBufferStreamWriter writer(&bytes);
+        serializer.WriteValue(value, &writer);
+        EXPECT_EQ(serializer.EncodedEnd(value, offset), bytes.size());
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -201,4 +201,24 @@ TEST_F(BinaryMessengerImplTest, DestroyingTheMessengerDestroysItsHandlers) {
   engine_->DestroyRegistrar(registrar_);
 }
 
+TEST_F(BinaryMessengerImplTest,
+       ClearingDestroysTheHandlerBeforeTheEngineCallbackGoes) {
+  // Whether the engine still had the channel's callback when the handler
+  // went; empty while the handler lives.
+  auto registered_then = std::make_shared<std::optional<bool>>();
+  auto token =
+      std::shared_ptr<int>(new int(0), [this, registered_then](int* p) {
+        *registered_then = engine_->HasHandler(registrar_, "ch");
+        delete p;
+      });
+  messenger_->SetChannelHandler(
+      "ch", [token](const uint8_t*, size_t, BinaryReply) {});
+  token.reset();
+
+  messenger_->SetChannelHandler("ch", nullptr);
+  ASSERT_TRUE(registered_then->has_value()) << "the handler outlived clearing";
+  EXPECT_TRUE(**registered_then);
+  EXPECT_FALSE(engine_->HasHandler(registrar_, "ch"));
+}
+
 }  // namespace

@@ -2,7 +2,9 @@
 // the stand-in engine and driven through its "kelmor" channel.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <new>
 
 #include "flutter/standard_method_codec.h"
 #include "plugin_library.h"
@@ -158,3 +160,138 @@ TEST_F(KelmorPluginTest, EveryReferenceIsReleased) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// ==== Heap blocks made while a test watches ====
+// The plugin keeps no state that a call could show, so whether its registrar
+// owns it shows only in the heap. Off Windows the loaded library shares this
+// program's C++ runtime, so the replacements of operator new and delete
+// below serve the library's allocations too. Aligned forms are left to the
+// runtime: they pair only with each other.
+
+namespace {
+
+struct HeapLog {
+  static constexpr size_t kCapacity = 1024;
+  struct Block {
+    const void* address;
+    bool freed;
+  };
+  Block blocks[kCapacity];
+  size_t count;
+  bool overflowed;
+  // Only the watching test's thread allocates while these are set.
+  std::atomic<bool> noting_new;
+  std::atomic<bool> watching;
+};
+HeapLog heap_log;
+
+void* Allocate(size_t size) {
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) throw std::bad_alloc();
+  if (heap_log.noting_new.load(std::memory_order_relaxed)) {
+    if (heap_log.count < HeapLog::kCapacity) {
+      heap_log.blocks[heap_log.count++] = {block, false};
+    } else {
+      heap_log.overflowed = true;
+    }
+  }
+  return block;
+}
+
+void* AllocateOrNull(size_t size) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void Free(void* block) noexcept {
+  if (block != nullptr && heap_log.watching.load(std::memory_order_relaxed)) {
+    for (size_t i = 0; i < heap_log.count; ++i) {
+      if (heap_log.blocks[i].address == block && !heap_log.blocks[i].freed) {
+        heap_log.blocks[i].freed = true;
+        break;
+      }
+    }
+  }
+  std::free(block);
+}
+
+// Notes the blocks made from its construction until StopNoting, and which of
+// them are freed while it lives. One at a time.
+class HeapWatch {
+ public:
+  HeapWatch() {
+    heap_log.count = 0;
+    heap_log.overflowed = false;
+    heap_log.watching = true;
+    heap_log.noting_new = true;
+  }
+  ~HeapWatch() {
+    heap_log.noting_new = false;
+    heap_log.watching = false;
+  }
+  HeapWatch(const HeapWatch&) = delete;
+  HeapWatch& operator=(const HeapWatch&) = delete;
+
+  void StopNoting() { heap_log.noting_new = false; }
+  size_t made() const { return heap_log.count; }
+  size_t freed() const {
+    size_t freed = 0;
+    for (size_t i = 0; i < heap_log.count; ++i) {
+      if (heap_log.blocks[i].freed) ++freed;
+    }
+    return freed;
+  }
+  bool overflowed() const { return heap_log.overflowed; }
+};
+
+// Pins a fault: a registration that does not hand the plugin to the
+// registrar frees it on the way out and leaves the channel's handler calling
+// through a dangling pointer, which no reply shows.
+TEST(KelmorPluginOwnership, RegistrarKeepsWhatRegistrationMakesUntilItGoes) {
+  const RegisterFunction register_plugin = LoadRegister();
+  ASSERT_NE(register_plugin, nullptr);
+  standin::Engine engine;
+  // The library's singletons, made by its first registration, are not part
+  // of any one registration.
+  const auto first = engine.CreateRegistrar();
+  register_plugin(first);
+  engine.DestroyRegistrar(first);
+
+  const auto registrar = engine.CreateRegistrar();
+  HeapWatch watch;
+  register_plugin(registrar);
+  watch.StopNoting();
+  ASSERT_FALSE(watch.overflowed());
+  ASSERT_GT(watch.made(), 0u) << "the library's allocations are not seen";
+  // The registrar wrapper, its messenger, the channel's handler and the
+  // plugin all stay.
+  EXPECT_EQ(watch.freed(), 0u) << "registration freed part of what it made";
+  engine.DestroyRegistrar(registrar);
+  EXPECT_EQ(watch.freed(), watch.made()) << "some of it outlived the registrar";
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return Allocate(size); }
+void* operator new[](size_t size) { return Allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  return AllocateOrNull(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  return AllocateOrNull(size);
+}
+void operator delete(void* block) noexcept { Free(block); }
+void operator delete[](void* block) noexcept { Free(block); }
+void operator delete(void* block, size_t) noexcept { Free(block); }
+void operator delete[](void* block, size_t) noexcept { Free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  Free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  Free(block);
+}
+#endif  // _WIN32

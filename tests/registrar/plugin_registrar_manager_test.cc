@@ -103,4 +103,46 @@ TEST(PluginRegistrar, DestroysPluginsThenViewThenMessengerThenTextures) {
                      "plugin, view alive", "messenger, textures alive"}));
 }
 
+// A plugin that, like one removing its own channel handler, still uses its
+// registrar's messenger and texture registrar while it goes.
+class TidyPlugin : public flutter::Plugin {
+ public:
+  TidyPlugin(std::vector<std::string>* log, flutter::PluginRegistrar* registrar)
+      : log_(log), registrar_(registrar) {}
+  ~TidyPlugin() override {
+    flutter::BinaryMessenger* messenger = registrar_->GetMessenger();
+    log_->push_back(std::string("plugin, messenger ") +
+                    (messenger ? "alive" : "gone") + ", textures " +
+                    (registrar_->GetTextureRegistrar() ? "alive" : "gone"));
+    if (messenger) messenger->SetChannelHandler("tidy", nullptr);
+  }
+
+ private:
+  std::vector<std::string>* log_;
+  flutter::PluginRegistrar* registrar_;
+};
+
+// Pins a fault: a bare registrar (no Windows part to destroy its plugins
+// first) destroyed its messenger before its plugins.
+TEST(PluginRegistrar, BareRegistrarDestroysPluginsWhileItsWrappersStand) {
+  standin::Engine engine;
+  auto handle = engine.CreateRegistrar(/*with_view=*/false);
+  auto registrar = std::make_unique<flutter::PluginRegistrar>(handle);
+  std::vector<std::string> log;
+  registrar->GetMessenger()->SetChannelHandler(
+      "tidy", [](const uint8_t*, size_t, flutter::BinaryReply) {});
+  for (int i = 0; i < 2; ++i) {
+    registrar->AdoptPlugin(std::make_unique<TidyPlugin>(&log, registrar.get()));
+  }
+  EXPECT_TRUE(log.empty());
+
+  registrar.reset();
+  EXPECT_EQ(log, (std::vector<std::string>{
+                     "plugin, messenger alive, textures alive",
+                     "plugin, messenger alive, textures alive"}));
+  // The plugin's removal reached the engine.
+  EXPECT_FALSE(engine.HasHandler(handle, "tidy"));
+  engine.DestroyRegistrar(handle);
+}
+
 }  // namespace

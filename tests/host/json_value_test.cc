@@ -1,0 +1,151 @@
+#include "json_value.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "flutter/standard_codec_serializer.h"
+
+namespace {
+
+using flutter::EncodableList;
+using flutter::EncodableMap;
+using flutter::EncodableValue;
+using kelmor_host::EncodableValueFromJson;
+using kelmor_host::kMaxJsonTextBytes;
+using testing::HasSubstr;
+using testing::Not;
+
+constexpr int kLimit = flutter::kMaxNestingDepth;
+
+std::string Repeat(const std::string& piece, size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// `depth` nested arrays around `inner`.
+std::string Arrays(size_t depth, const std::string& inner = "") {
+  return Repeat("[", depth) + inner + Repeat("]", depth);
+}
+
+// `depth` nested objects {"k": ...} around `inner`.
+std::string Objects(size_t depth, const std::string& inner = "1") {
+  return Repeat("{\"k\":", depth) + inner + Repeat("}", depth);
+}
+
+// Levels of lists and maps, following the first element or entry.
+int DepthOf(const EncodableValue& value) {
+  int depth = 0;
+  const EncodableValue* current = &value;
+  for (;;) {
+    if (const auto* list = std::get_if<EncodableList>(current)) {
+      ++depth;
+      if (list->empty()) break;
+      current = &list->front();
+    } else if (const auto* map = std::get_if<EncodableMap>(current)) {
+      ++depth;
+      if (map->empty()) break;
+      current = &map->begin()->second;
+    } else {
+      break;
+    }
+  }
+  return depth;
+}
+
+struct DepthCase {
+  const char* name;
+  std::string text;
+  int depth;  // of the value taken; -1: refused as too deep
+};
+
+// The codec's nesting limit applies to the text: a top-level array or object
+// is one level, and only brackets outside strings count.
+TEST(JsonValueLimits, NestingUpToTheCodecLimitIsTakenDeeperRefused) {
+  const DepthCase cases[] = {
+      {"control: a scalar", "7", 0},
+      {"arrays at the limit", Arrays(kLimit), kLimit},
+      {"arrays one past the limit", Arrays(kLimit + 1), -1},
+      {"objects at the limit", Objects(kLimit), kLimit},
+      {"objects one past the limit", Objects(kLimit + 1), -1},
+      {"arrays and objects mixed, one past the limit",
+       Repeat("[{\"k\":", 32) + "[1]" + Repeat("}]", 32), -1},
+      {"20,000 open brackets", Repeat("[", 20000), -1},
+      {"20,000 balanced brackets", Arrays(20000), -1},
+      {"20,000 open braces", Repeat("{\"k\":", 20000), -1},
+      {"brackets inside strings do not count", Arrays(kLimit, R"("[[{\"[{")"),
+       kLimit},
+      {"an escaped backslash ends before the quote, so what follows counts",
+       R"(["\\", )" + Arrays(kLimit) + "]", -1},
+      {"siblings do not add up",
+       "[" + Arrays(kLimit - 1) + "," + Arrays(kLimit - 1) + "]", kLimit},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EncodableValue value(int32_t{-1});
+    std::string error;
+    const bool taken = EncodableValueFromJson(c.text, &value, &error);
+    if (c.depth >= 0) {
+      ASSERT_TRUE(taken) << error;
+      EXPECT_EQ(DepthOf(value), c.depth);
+    } else {
+      EXPECT_FALSE(taken);
+      EXPECT_EQ(error, "JSON arrays and objects nested deeper than 64 levels");
+      EXPECT_EQ(value, EncodableValue(int32_t{-1}));
+    }
+  }
+}
+
+TEST(JsonValueLimits, StringsInsideDeepTextsKeepTheirBrackets) {
+  EncodableValue value;
+  std::string error;
+  ASSERT_TRUE(
+      EncodableValueFromJson(Arrays(kLimit, R"("]{[\"")"), &value, &error));
+  const EncodableValue* innermost = &value;
+  while (const auto* list = std::get_if<EncodableList>(innermost)) {
+    innermost = &list->front();
+  }
+  EXPECT_EQ(*innermost, EncodableValue("]{[\""));
+}
+
+// The length is refused before anything reads the text; at the limit the
+// text reaches the parser (this one fails there at its first byte).
+TEST(JsonValueLimits, TextsLongerThanTheLimitAreRefused) {
+  EncodableValue value;
+  std::string error;
+  std::string text(kMaxJsonTextBytes + 1, ' ');
+  text[0] = ']';
+  EXPECT_FALSE(EncodableValueFromJson(text, &value, &error));
+  EXPECT_EQ(error,
+            "JSON text of 67108865 bytes is longer than the limit of "
+            "67108864 bytes (64 MiB)");
+
+  text.pop_back();
+  EXPECT_FALSE(EncodableValueFromJson(text, &value, &error));
+  EXPECT_THAT(error, HasSubstr("not valid JSON: "));
+}
+
+TEST(JsonValueLimits, ParseErrorsAreOneShortLine) {
+  const std::string cases[] = {
+      "{bad",
+      "[1,\n2,\n",
+      "\"" + std::string(1 << 20, 'x'),  // the reason quotes the whole token
+      "1e400",                           // too large for a double
+      "",
+  };
+  for (const auto& text : cases) {
+    SCOPED_TRACE(text.substr(0, 20));
+    EncodableValue value;
+    std::string error;
+    EXPECT_FALSE(EncodableValueFromJson(text, &value, &error));
+    EXPECT_THAT(error, HasSubstr("not valid JSON: "));
+    EXPECT_THAT(error, Not(HasSubstr("\n")));
+    EXPECT_LT(error.size(), 256u);
+  }
+}
+
+}  // namespace
