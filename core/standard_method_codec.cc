@@ -57,10 +57,10 @@ StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
     const MethodCall<EncodableValue>& method_call) const {
-  const EncodableValue name(method_call.method_name());
+  const EncodableValue name(method_call.MethodName());
   const EncodableValue null_value;
   const EncodableValue& arguments =
-      method_call.arguments() ? *method_call.arguments() : null_value;
+      method_call.Arguments() ? *method_call.Arguments() : null_value;
   Envelope envelope(
       serializer_->EncodedEnd(arguments, serializer_->EncodedEnd(name)));
   serializer_->WriteValue(name, &envelope.writer);

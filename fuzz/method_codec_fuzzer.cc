@@ -50,13 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto call = kelmor_fuzz::WithinBounds(
       size, 2, [&] { return codec.DecodeMethodCall(data, size); });
   if (call) {
-    kelmor_fuzz::Require(call->arguments() != nullptr,
+    kelmor_fuzz::Require(call->Arguments() != nullptr,
                          "a decoded call always holds arguments");
     const auto bytes = codec.EncodeMethodCall(*call);
     auto again = codec.DecodeMethodCall(bytes->data(), bytes->size());
     kelmor_fuzz::Require(
-        again && again->method_name() == call->method_name() &&
-            again->arguments()->Compare(*call->arguments()) == 0,
+        again && again->MethodName() == call->MethodName() &&
+            again->Arguments()->Compare(*call->Arguments()) == 0,
         "a call does not survive re-encoding");
   }
   CountingResult result;

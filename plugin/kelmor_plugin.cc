@@ -34,7 +34,7 @@ void KelmorPlugin::RegisterWithRegistrar(
                                    &codec);
   auto plugin = std::make_unique<KelmorPlugin>();
   KelmorPlugin* handler_target = plugin.get();
-  channel.SetMethodCallHandler([handler_target](const auto& call, auto result) {
+  channel.SetCallHandler([handler_target](const auto& call, auto result) {
     handler_target->HandleMethodCall(call, std::move(result));
   });
   registrar->AdoptPlugin(std::move(plugin));
@@ -43,7 +43,7 @@ void KelmorPlugin::RegisterWithRegistrar(
 void KelmorPlugin::HandleMethodCall(
     const flutter::MethodCall<flutter::EncodableValue>& method_call,
     std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result) {
-  if (method_call.method_name() != kGetPlatformVersion) {
+  if (method_call.MethodName() != kGetPlatformVersion) {
     result->NotImplemented();
     return;
   }

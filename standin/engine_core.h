@@ -8,8 +8,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 

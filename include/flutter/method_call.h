@@ -22,11 +22,9 @@ class MethodCall {
   MethodCall(const MethodCall&) = delete;
   MethodCall& operator=(const MethodCall&) = delete;
 
-  const std::string& method_name() const { return method_name_; }
   const std::string& MethodName() const { return method_name_; }
 
   // The argument value; null when the call was built without one.
-  const T* arguments() const { return arguments_.get(); }
   const T* Arguments() const { return arguments_.get(); }
 
  private:

@@ -3,7 +3,7 @@
 //
 //   flutter::MethodChannel<> channel(messenger, "kelmor",
 //                                    &flutter::StandardMethodCodec::GetInstance());
-//   channel.SetMethodCallHandler([](const auto& call, auto result) {
+//   channel.SetCallHandler([](const auto& call, auto result) {
 //     result->NotImplemented();
 //   });
 //
@@ -70,17 +70,13 @@ class MethodChannel {
 
   // Installs `handler` for this channel's name, replacing any earlier one;
   // an empty handler removes it.
-  void SetMethodCallHandler(MethodCallHandler<T> handler) const {
+  void SetCallHandler(MethodCallHandler<T> handler) const {
     if (!handler) {
       messenger_->SetChannelHandler(name_, nullptr);
       return;
     }
     messenger_->SetChannelHandler(
         name_, MessageHandler{std::move(handler), codec_, name_});
-  }
-
-  void SetCallHandler(MethodCallHandler<T> handler) const {
-    SetMethodCallHandler(std::move(handler));
   }
 
   // Calls `method` on the application's side of the channel. With a

@@ -41,9 +41,6 @@ class PluginRegistrar {
 
   // Takes ownership: the plugin lives exactly as long as this registrar.
   void AdoptPlugin(std::unique_ptr<Plugin> plugin);
-  void AddPlugin(std::unique_ptr<Plugin> plugin) {
-    AdoptPlugin(std::move(plugin));
-  }
 
  protected:
   void DestroyPlugins() { plugins_.clear(); }

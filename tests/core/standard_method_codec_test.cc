@@ -36,16 +36,16 @@ TEST(StandardMethodCodec, MethodCallRoundTrip) {
   const Bytes bytes = Hex(kGetPlatformVersionCall);
   auto decoded = Codec().DecodeMethodCall(bytes.data(), bytes.size());
   ASSERT_TRUE(decoded);
-  EXPECT_EQ(decoded->method_name(), "getPlatformVersion");
-  ASSERT_NE(decoded->arguments(), nullptr);
-  EXPECT_TRUE(decoded->arguments()->IsNull());
+  EXPECT_EQ(decoded->MethodName(), "getPlatformVersion");
+  ASSERT_NE(decoded->Arguments(), nullptr);
+  EXPECT_TRUE(decoded->Arguments()->IsNull());
 
   MethodCall<> with_args(
       "m", std::make_unique<EncodableValue>(EncodableMap{{"k", int32_t{1}}}));
   const auto encoded = Codec().EncodeMethodCall(with_args);
   auto back = Codec().DecodeMethodCall(encoded->data(), encoded->size());
   ASSERT_TRUE(back);
-  EXPECT_EQ(*back->arguments(), *with_args.arguments());
+  EXPECT_EQ(*back->Arguments(), *with_args.Arguments());
 }
 
 TEST(StandardMethodCodec, MalformedCalls) {
@@ -72,8 +72,8 @@ TEST(StandardMethodCodec, MalformedCalls) {
     auto call = Codec().DecodeMethodCall(bytes.data(), bytes.size());
     EXPECT_EQ(call != nullptr, c.decodes);
     if (call) {
-      EXPECT_EQ(call->method_name(), "a");
-      EXPECT_TRUE(call->arguments()->IsNull());
+      EXPECT_EQ(call->MethodName(), "a");
+      EXPECT_TRUE(call->Arguments()->IsNull());
     }
     EXPECT_EQ(capture.Lines(), c.lines);
   }

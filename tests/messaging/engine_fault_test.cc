@@ -69,7 +69,7 @@ TEST_F(EngineFaultTest, RegistrarDestroyedWhilePluginHoldsResults) {
   flutter::MethodChannel<> channel(
       registrar->GetMessenger(), "kelmor",
       &flutter::StandardMethodCodec::GetInstance());
-  channel.SetMethodCallHandler([hoard](const MethodCall<>&, Result result) {
+  channel.SetCallHandler([hoard](const MethodCall<>&, Result result) {
     hoard->results.push_back(std::move(result));
   });
   registrar->AdoptPlugin(std::move(plugin));

@@ -44,7 +44,7 @@ class HandlerFaultsTest : public kelmor_test::StandinTest {
 };
 
 TEST_F(HandlerFaultsTest, ThrowingHandlerGetsExactlyOneErrorReply) {
-  channel_.SetMethodCallHandler(
+  channel_.SetCallHandler(
       [](const MethodCall<>&, Result) { throw std::runtime_error("boom"); });
   StderrCapture capture;
   const standin::Response response = Call();
@@ -56,7 +56,7 @@ TEST_F(HandlerFaultsTest, ThrowingHandlerGetsExactlyOneErrorReply) {
 }
 
 TEST_F(HandlerFaultsTest, ExceptionWithoutTextIsNamedByItsChannelOnly) {
-  channel_.SetMethodCallHandler([](const MethodCall<>&, Result) { throw 7; });
+  channel_.SetCallHandler([](const MethodCall<>&, Result) { throw 7; });
   StderrCapture capture;
   const standin::Response response = Call();
   EXPECT_EQ(capture.Lines(),
@@ -65,7 +65,7 @@ TEST_F(HandlerFaultsTest, ExceptionWithoutTextIsNamedByItsChannelOnly) {
 }
 
 TEST_F(HandlerFaultsTest, AnswerGivenBeforeTheThrowIsTheOnlyOne) {
-  channel_.SetMethodCallHandler([](const MethodCall<>&, Result result) {
+  channel_.SetCallHandler([](const MethodCall<>&, Result result) {
     result->Success(EncodableValue(1));
     throw std::runtime_error("after");
   });
@@ -78,7 +78,7 @@ TEST_F(HandlerFaultsTest, AnswerGivenBeforeTheThrowIsTheOnlyOne) {
 
 TEST_F(HandlerFaultsTest, ResultKeptElsewhereStillAnswersLater) {
   Result kept;
-  channel_.SetMethodCallHandler([&](const MethodCall<>&, Result result) {
+  channel_.SetCallHandler([&](const MethodCall<>&, Result result) {
     kept = std::move(result);
     throw std::runtime_error("later");
   });
@@ -95,7 +95,7 @@ TEST_F(HandlerFaultsTest, ResultKeptElsewhereStillAnswersLater) {
 }
 
 TEST_F(HandlerFaultsTest, ResultLostToACaughtExceptionIsReportedUnanswered) {
-  channel_.SetMethodCallHandler([](const MethodCall<>&, Result result) {
+  channel_.SetCallHandler([](const MethodCall<>&, Result result) {
     try {
       Result inner = std::move(result);
       throw std::runtime_error("handled");
@@ -146,9 +146,9 @@ struct Witness {
 TEST_F(HandlerFaultsTest, OneShotHandlerRemovesItselfAndReadsItsCaptures) {
   std::string seen;
   auto witness = std::make_shared<std::string>("capture");
-  channel_.SetMethodCallHandler(
+  channel_.SetCallHandler(
       [this, witness, &seen](const MethodCall<>&, Result result) {
-        channel_.SetMethodCallHandler(nullptr);
+        channel_.SetCallHandler(nullptr);
         seen = *witness;  // used after its own removal
         result->Success();
       });
@@ -164,16 +164,15 @@ TEST_F(HandlerFaultsTest, ReplacedHandlerLivesUntilItReturns) {
   int destroyed_when_returning = -1;
   std::string answered_by;
   Witness witness(&destroyed);
-  channel_.SetMethodCallHandler(
-      [&, witness](const MethodCall<>&, Result result) {
-        channel_.SetMethodCallHandler([&](const MethodCall<>&, Result next) {
-          answered_by = "second";
-          next->Success();
-        });
-        answered_by = witness.name;
-        destroyed_when_returning = destroyed;
-        result->Success();
-      });
+  channel_.SetCallHandler([&, witness](const MethodCall<>&, Result result) {
+    channel_.SetCallHandler([&](const MethodCall<>&, Result next) {
+      answered_by = "second";
+      next->Success();
+    });
+    answered_by = witness.name;
+    destroyed_when_returning = destroyed;
+    result->Success();
+  });
   const int destroyed_before = destroyed;
   EXPECT_EQ(Call().times_sent, 1);
   EXPECT_EQ(answered_by, "still here");
@@ -187,12 +186,12 @@ TEST_F(HandlerFaultsTest, ReplacedHandlerLivesUntilItReturns) {
 
 TEST_F(HandlerFaultsTest, MessageDeliveredFromWithinReachesTheCurrentHandler) {
   std::vector<std::string> order;
-  channel_.SetMethodCallHandler([&](const MethodCall<>& call, Result result) {
-    order.push_back("first:" + call.method_name());
-    if (call.method_name() == "outer") {
+  channel_.SetCallHandler([&](const MethodCall<>& call, Result result) {
+    order.push_back("first:" + call.MethodName());
+    if (call.MethodName() == "outer") {
       Call("again");  // still this handler
-      channel_.SetMethodCallHandler([&](const MethodCall<>& c, Result r) {
-        order.push_back("second:" + c.method_name());
+      channel_.SetCallHandler([&](const MethodCall<>& c, Result r) {
+        order.push_back("second:" + c.MethodName());
         r->Success();
       });
       Call("inner");  // the new one
@@ -206,7 +205,7 @@ TEST_F(HandlerFaultsTest, MessageDeliveredFromWithinReachesTheCurrentHandler) {
 }
 
 TEST_F(HandlerFaultsTest, MessengerDestroyedByItsOwnHandler) {
-  channel_.SetMethodCallHandler([this](const MethodCall<>&, Result result) {
+  channel_.SetCallHandler([this](const MethodCall<>&, Result result) {
     result->Success();
     messenger_.reset();
   });

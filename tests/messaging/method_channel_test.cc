@@ -34,8 +34,8 @@ class MethodChannelTest : public kelmor_test::StandinTest {
 TEST_F(MethodChannelTest, HandlerOutlivesTheChannelObject) {
   {
     MethodChannel<> channel(messenger_.get(), "kelmor", codec_);
-    channel.SetMethodCallHandler([](const MethodCall<>& call, Result result) {
-      result->Success(EncodableValue(call.method_name()));
+    channel.SetCallHandler([](const MethodCall<>& call, Result result) {
+      result->Success(EncodableValue(call.MethodName()));
     });
   }
   const auto ticket = Call("hi");
@@ -45,8 +45,7 @@ TEST_F(MethodChannelTest, HandlerOutlivesTheChannelObject) {
 TEST_F(MethodChannelTest, UndecodableMessageGetsAnEmptyReply) {
   bool called = false;
   MethodChannel<> channel(messenger_.get(), "kelmor", codec_);
-  channel.SetMethodCallHandler(
-      [&](const MethodCall<>&, Result) { called = true; });
+  channel.SetCallHandler([&](const MethodCall<>&, Result) { called = true; });
   StderrCapture capture;
   const auto ticket =
       engine_->Deliver(registrar_, "kelmor", Hex("03 01 00 00 00"));
@@ -65,25 +64,25 @@ TEST_F(MethodChannelTest, LastInstalledHandlerWinsAndEmptyRemoves) {
   int first = 0, second = 0;
   MethodChannel<> a(messenger_.get(), "kelmor", codec_);
   MethodChannel<> b(messenger_.get(), "kelmor", codec_);
-  a.SetMethodCallHandler([&](const MethodCall<>&, Result r) {
+  a.SetCallHandler([&](const MethodCall<>&, Result r) {
     ++first;
     r->NotImplemented();
   });
-  b.SetMethodCallHandler([&](const MethodCall<>&, Result r) {
+  b.SetCallHandler([&](const MethodCall<>&, Result r) {
     ++second;
     r->NotImplemented();
   });
   Call("m");
   EXPECT_EQ(first, 0);
   EXPECT_EQ(second, 1);
-  a.SetMethodCallHandler(nullptr);  // removes b's handler: same name
+  a.SetCallHandler(nullptr);  // removes b's handler: same name
   EXPECT_FALSE(engine_->HasHandler(registrar_, "kelmor"));
 }
 
 TEST_F(MethodChannelTest, ResultKeptAndAnsweredLater) {
   Result kept;
   MethodChannel<> channel(messenger_.get(), "kelmor", codec_);
-  channel.SetMethodCallHandler(
+  channel.SetCallHandler(
       [&](const MethodCall<>&, Result result) { kept = std::move(result); });
   const auto ticket = Call("later");
   EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 0);
@@ -95,7 +94,7 @@ TEST_F(MethodChannelTest, ResultKeptAndAnsweredLater) {
 
 TEST_F(MethodChannelTest, DroppedResultWarnsAndSendsNothing) {
   MethodChannel<> channel(messenger_.get(), "kelmor", codec_);
-  channel.SetMethodCallHandler([](const MethodCall<>&, Result) {});
+  channel.SetCallHandler([](const MethodCall<>&, Result) {});
   StderrCapture capture;
   const auto ticket = Call("dropped");
   EXPECT_EQ(capture.Lines(),

@@ -91,7 +91,7 @@ TEST(OwnEngine, AnswersACallWithoutTheStandIn) {
   flutter::BinaryMessengerImpl messenger(kMessenger);
   flutter::MethodChannel<> channel(
       &messenger, "kelmor", &flutter::StandardMethodCodec::GetInstance());
-  channel.SetMethodCallHandler(
+  channel.SetCallHandler(
       [](const flutter::MethodCall<>&, auto result) { result->Success(); });
 
   const auto call =

@@ -62,7 +62,7 @@ TEST_F(ThreadedReplyTest, WorkersAnswerWhileTheEngineShutsDown) {
   const auto* codec = &flutter::StandardMethodCodec::GetInstance();
   ResultQueue queue;
   flutter::MethodChannel<> channel(messenger_.get(), "kelmor", codec);
-  channel.SetMethodCallHandler([&](const MethodCall<>&, Result result) {
+  channel.SetCallHandler([&](const MethodCall<>&, Result result) {
     queue.Push(std::move(result));
   });
 

@@ -64,9 +64,7 @@ void* operator new(size_t size) { return kelmor_test::Allocate(size); }
 void* operator new[](size_t size) { return kelmor_test::Allocate(size); }
 void operator delete(void* block) noexcept { kelmor_test::Free(block); }
 void operator delete[](void* block) noexcept { kelmor_test::Free(block); }
-void operator delete(void* block, size_t) noexcept {
-  kelmor_test::Free(block);
-}
+void operator delete(void* block, size_t) noexcept { kelmor_test::Free(block); }
 void operator delete[](void* block, size_t) noexcept {
   kelmor_test::Free(block);
 }
