@@ -14,7 +14,7 @@ using flutter::StandardMethodCodec;
 using kelmor_test::Bytes;
 using kelmor_test::Hex;
 using kelmor_test::kInvalidRead;
-using kelmor_test::RecordingResult;
+using standin::RecordingResult;
 using kelmor_test::StderrCapture;
 using kelmor_test::ToHex;
 using Kind = RecordingResult::Kind;

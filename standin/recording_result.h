@@ -1,6 +1,13 @@
-// A MethodResult that records what it was answered with.
-#ifndef TESTS_SUPPORT_RECORDING_RESULT_H_
-#define TESTS_SUPPORT_RECORDING_RESULT_H_
+// RecordingResult: a MethodResult that records what it was answered with,
+// for tests of code that answers results or decodes replies.
+//
+//   standin::RecordingResult result;
+//   codec.DecodeResponseEnvelope(bytes.data(), bytes.size(), &result);
+//   EXPECT_EQ(result.kind, standin::RecordingResult::Kind::kSuccess);
+//
+// Every answer is recorded: `calls` counts them, the fields hold the last.
+#ifndef STANDIN_RECORDING_RESULT_H_
+#define STANDIN_RECORDING_RESULT_H_
 
 #include <optional>
 #include <string>
@@ -8,7 +15,7 @@
 #include "flutter/encodable_value.h"
 #include "flutter/method_result.h"
 
-namespace kelmor_test {
+namespace standin {
 
 class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
  public:
@@ -43,6 +50,6 @@ class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
   }
 };
 
-}  // namespace kelmor_test
+}  // namespace standin
 
-#endif  // TESTS_SUPPORT_RECORDING_RESULT_H_
+#endif  // STANDIN_RECORDING_RESULT_H_

@@ -1,0 +1,62 @@
+// The test kit decodes every kind of answer a plugin can give.
+#include "method_call_kit.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "flutter/binary_messenger_impl.h"
+#include "flutter/method_channel.h"
+#include "flutter/standard_method_codec.h"
+
+namespace {
+
+using flutter::EncodableValue;
+using Result = std::unique_ptr<flutter::MethodResult<>>;
+using Kind = standin::MethodAnswer::Kind;
+
+TEST(MethodCallKit, DecodesEachKindOfAnswer) {
+  standin::Engine engine;
+  const auto registrar = engine.CreateRegistrar();
+  flutter::BinaryMessengerImpl messenger(engine.MessengerOf(registrar));
+  Result kept;
+  flutter::MethodChannel<> channel(
+      &messenger, "kit", &flutter::StandardMethodCodec::GetInstance());
+  channel.SetCallHandler([&](const flutter::MethodCall<>& call, Result result) {
+    const std::string& method = call.MethodName();
+    if (method == "echo") {
+      result->Success(*call.Arguments());
+    } else if (method == "fail") {
+      result->Error("E", "went wrong", EncodableValue(7));
+    } else if (method == "later") {
+      kept = std::move(result);
+    } else {
+      result->NotImplemented();
+    }
+  });
+
+  auto answer = standin::CallMethod(engine, registrar, "kit", "echo",
+                                    EncodableValue("hi"));
+  EXPECT_TRUE(answer.IsSuccess());
+  EXPECT_EQ(answer.value, EncodableValue("hi"));
+
+  answer = standin::CallMethod(engine, registrar, "kit", "fail");
+  ASSERT_TRUE(answer.IsError());
+  EXPECT_EQ(answer.code, "E");
+  EXPECT_EQ(answer.message, "went wrong");
+  EXPECT_EQ(answer.details, EncodableValue(7));
+
+  EXPECT_TRUE(standin::CallMethod(engine, registrar, "kit", "other")
+                  .IsNotImplemented());
+  EXPECT_EQ(standin::CallMethod(engine, registrar, "nobody", "x").kind,
+            Kind::kNoHandler);
+
+  answer = standin::CallMethod(engine, registrar, "kit", "later");
+  EXPECT_EQ(answer.kind, Kind::kNoAnswerYet);
+  kept->Success();
+  const auto later = standin::AnswerOf(engine, answer.ticket);
+  EXPECT_TRUE(later.IsSuccess());
+  EXPECT_TRUE(later.value.IsNull());
+}
+
+}  // namespace
