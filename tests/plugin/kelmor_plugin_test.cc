@@ -133,6 +133,28 @@ TEST_F(KelmorPluginTest, UndecodableCallGetsAnEmptyReply) {
   EXPECT_FALSE(response.had_bytes);
 }
 
+// Before, a message whose nested lists each declared every byte after them
+// held hundreds of MiB for most of a minute before it was answered.
+TEST_F(KelmorPluginTest, NestedOverDeclaredArgumentsAreAnsweredOnce) {
+  Bytes message = CallBytes("getPlatformVersion");
+  message.pop_back();  // the null arguments
+  const size_t total = 64 * 1024;
+  for (int level = 0; level < 63; ++level) {
+    message.push_back(level % 2 ? 0x0D : 0x0C);
+    message.push_back(0xFF);
+    const auto left = static_cast<uint32_t>(total - message.size() - 4);
+    for (int shift = 0; shift < 32; shift += 8) {
+      message.push_back(static_cast<uint8_t>(left >> shift));
+    }
+  }
+  message.resize(total, 0x00);
+  kelmor_test::StderrCapture capture;
+  const standin::Response response = Call(message);
+  EXPECT_LT(capture.Lines().size(), 1000u);
+  EXPECT_EQ(response.times_sent, 1);
+  EXPECT_EQ(response.bytes, Call(CallBytes("getPlatformVersion")).bytes);
+}
+
 TEST_F(KelmorPluginTest, SecondRegistrationReplacesTheHandler) {
   const void* first_handler = engine_.HandlerUserData(registrar_, "kelmor");
   register_(registrar_);
