@@ -24,7 +24,7 @@ EncodableValue TypedList(size_t bytes) {
 
 void TypedListSizes(benchmark::internal::Benchmark* bench) {
   for (int64_t size : {int64_t{1} << 10, int64_t{1} << 16, int64_t{1} << 20,
-                       int64_t{1} << 26}) {
+                       int64_t{1} << 24, int64_t{1} << 26}) {
     bench->Arg(size);
   }
 }

@@ -84,6 +84,7 @@ msgpack::object_handle MsgpackUnpack(const std::vector<uint8_t>& bytes) {
                          bytes.size());
 }
 
+// Through the method codec: a success envelope, as a plugin answers.
 void BM_MixedEncode_Ours(benchmark::State& state) {
   EncodeBenchmark(state, OurTree(), [](const EncodableValue& tree) {
     return std::move(*kelmor_bench::EncodeMessage(tree));
@@ -91,10 +92,27 @@ void BM_MixedEncode_Ours(benchmark::State& state) {
 }
 BENCHMARK(BM_MixedEncode_Ours);
 
+// Through the serializer into a ByteBufferStreamWriter over a fresh vector.
+void BM_MixedEncodeWriter_Ours(benchmark::State& state) {
+  EncodeBenchmark(state, OurTree(), kelmor_bench::Encode);
+}
+BENCHMARK(BM_MixedEncodeWriter_Ours);
+
 void BM_MixedDecode_Ours(benchmark::State& state) {
   DecodeBenchmark(state, kelmor_bench::Encode(OurTree()), kelmor_bench::Decode);
 }
 BENCHMARK(BM_MixedDecode_Ours);
+
+// Through the method codec: a call whose arguments are the tree.
+void BM_MixedDecodeCall_Ours(benchmark::State& state) {
+  const auto& codec = flutter::StandardMethodCodec::GetInstance();
+  const auto message = codec.EncodeMethodCall(flutter::MethodCall<>(
+      "tree", std::make_unique<EncodableValue>(OurTree())));
+  DecodeBenchmark(state, *message, [&](const std::vector<uint8_t>& bytes) {
+    return codec.DecodeMethodCall(bytes.data(), bytes.size());
+  });
+}
+BENCHMARK(BM_MixedDecodeCall_Ours);
 
 void BM_MixedEncode_NlohmannMsgpack(benchmark::State& state) {
   EncodeBenchmark(state, JsonTree(),

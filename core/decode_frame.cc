@@ -13,27 +13,27 @@ thread_local DecodeFrame* innermost = nullptr;
 
 }  // namespace
 
-DecodeFrame::DecodeFrame(ByteStreamReader* stream)
+DecodeFrame::DecodeFrame(const void* stream, uint64_t remaining)
     : stream_(stream),
       outer_(innermost),
       depth_(innermost ? innermost->depth() + 1 : 1),
-      bounded_(stream->BytesRemaining() != kUnknownRemaining),
+      bounded_(remaining != kUnknownRemaining),
       outside_(ExpectedOf(stream)) {
   innermost = this;
 }
 
 DecodeFrame::~DecodeFrame() { innermost = outer_; }
 
-bool DecodeFrame::Fits(uint64_t count, uint64_t width) const {
+bool DecodeFrame::Fits(uint64_t count, uint64_t width,
+                       uint64_t remaining) const {
   if (!bounded_) return true;
-  const uint64_t remaining = stream_->BytesRemaining();
   const uint64_t available = remaining > outside_ ? remaining - outside_ : 0;
   if (count <= available / width) return true;
   ReportInvalidRead();
   return false;
 }
 
-uint64_t DecodeFrame::ExpectedOf(const ByteStreamReader* stream) {
+uint64_t DecodeFrame::ExpectedOf(const void* stream) {
   // The innermost frame over the same reader already counts what the frames
   // outside it expect.
   for (const DecodeFrame* frame = innermost; frame; frame = frame->outer_) {
@@ -42,8 +42,7 @@ uint64_t DecodeFrame::ExpectedOf(const ByteStreamReader* stream) {
   return 0;
 }
 
-uint64_t DecodeFrame::AvailableTo(ByteStreamReader* stream) {
-  const uint64_t remaining = stream->BytesRemaining();
+uint64_t DecodeFrame::AvailableTo(const void* stream, uint64_t remaining) {
   if (remaining == kUnknownRemaining) return kUnknownRemaining;
   const uint64_t expected = ExpectedOf(stream);
   return remaining > expected ? remaining - expected : 0;

@@ -17,8 +17,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "flutter/byte_streams.h"
-
 namespace flutter {
 namespace internal {
 
@@ -33,8 +31,9 @@ constexpr uint64_t kReadAheadBytes = 64 * 1024;
 
 class DecodeFrame {
  public:
-  // Opens the frame of a list or map about to be read from `stream`.
-  explicit DecodeFrame(ByteStreamReader* stream);
+  // Opens the frame of a list or map about to be read from the reader
+  // `stream` (any address that names it), which has `remaining` bytes left.
+  DecodeFrame(const void* stream, uint64_t remaining);
   ~DecodeFrame();
   DecodeFrame(const DecodeFrame&) = delete;
   DecodeFrame& operator=(const DecodeFrame&) = delete;
@@ -46,23 +45,23 @@ class DecodeFrame {
   bool bounded() const { return bounded_; }
 
   // Whether `count` elements of at least `width` bytes each fit in what the
-  // enclosing containers leave of the input now. Reports one invalid read
-  // when not.
-  bool Fits(uint64_t count, uint64_t width) const;
+  // enclosing containers leave of the `remaining` bytes. Reports one invalid
+  // read when not.
+  bool Fits(uint64_t count, uint64_t width, uint64_t remaining) const;
 
   // Declares the bytes that the elements after the one about to be read
   // still need, so that nested prefixes cannot claim them.
   void Expect(uint64_t bytes) { expected_ = bytes; }
 
-  // Bytes that `stream` has beyond what open containers still expect, or
-  // kUnknownRemaining when the reader cannot tell.
-  static uint64_t AvailableTo(ByteStreamReader* stream);
+  // What of the `remaining` bytes of `stream` open containers do not still
+  // expect, or kUnknownRemaining when the reader cannot tell.
+  static uint64_t AvailableTo(const void* stream, uint64_t remaining);
 
  private:
   // Bytes of `stream` that open frames expect for their later elements.
-  static uint64_t ExpectedOf(const ByteStreamReader* stream);
+  static uint64_t ExpectedOf(const void* stream);
 
-  ByteStreamReader* stream_;
+  const void* stream_;
   DecodeFrame* outer_;
   int depth_;
   bool bounded_;

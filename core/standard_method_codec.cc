@@ -5,13 +5,15 @@
 #include <mutex>
 
 #include "flutter/byte_buffer_streams.h"
+#include "message_size.h"
 
 namespace flutter {
 
 namespace {
 
-// A new buffer, sized for the whole message so that it is one allocation,
-// with a writer over it; the writer borrows the buffer.
+// A new buffer, with room made for about the whole message so that it is
+// usually one allocation, and a writer over it; the writer borrows the
+// buffer.
 struct Envelope {
   explicit Envelope(size_t size) { bytes->reserve(size); }
 
@@ -61,8 +63,8 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
   const EncodableValue null_value;
   const EncodableValue& arguments =
       method_call.Arguments() ? *method_call.Arguments() : null_value;
-  Envelope envelope(
-      serializer_->EncodedEnd(arguments, serializer_->EncodedEnd(name)));
+  Envelope envelope(internal::EstimatedEnd(*serializer_, arguments,
+                                           serializer_->EncodedEnd(name)));
   serializer_->WriteValue(name, &envelope.writer);
   serializer_->WriteValue(arguments, &envelope.writer);
   return std::move(envelope.bytes);
@@ -72,7 +74,7 @@ std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
   const EncodableValue null_value;
   const EncodableValue& value = result ? *result : null_value;
-  Envelope envelope(serializer_->EncodedEnd(value, 1));
+  Envelope envelope(internal::EstimatedEnd(*serializer_, value, 1));
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
   serializer_->WriteValue(value, &envelope.writer);
   return std::move(envelope.bytes);
@@ -86,8 +88,8 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
       error_message.empty() ? EncodableValue() : EncodableValue(error_message);
   const EncodableValue null_value;
   const EncodableValue& details = error_details ? *error_details : null_value;
-  Envelope envelope(serializer_->EncodedEnd(
-      details,
+  Envelope envelope(internal::EstimatedEnd(
+      *serializer_, details,
       serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1))));
   envelope.writer.WriteByte(kErrorEnvelopeFlag);
   serializer_->WriteValue(code, &envelope.writer);

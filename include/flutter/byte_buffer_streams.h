@@ -13,6 +13,10 @@
 
 namespace flutter {
 
+namespace internal {
+struct BufferReaderAccess;
+}  // namespace internal
+
 // Reads a borrowed byte range, which must stay valid and unchanged while the
 // reader is used. Alignment counts from the first byte of the range.
 class ByteBufferStreamReader : public ByteStreamReader {
@@ -30,6 +34,10 @@ class ByteBufferStreamReader : public ByteStreamReader {
   uint64_t position() const { return position_; }
 
  private:
+  // The standard serializer reads the range in place when it is given this
+  // very class.
+  friend struct internal::BufferReaderAccess;
+
   const uint8_t* bytes_;
   uint64_t size_;
   uint64_t position_ = 0;
@@ -45,6 +53,9 @@ class ByteBufferStreamWriter : public ByteStreamWriter {
   void WriteByte(uint8_t byte) override { buffer_->push_back(byte); }
   void WriteBytes(const uint8_t* bytes, uint64_t length) override;
   void WriteAlignment(uint8_t alignment) override;
+
+  // The vector it appends to.
+  std::vector<uint8_t>* buffer() const { return buffer_; }
 
  private:
   std::vector<uint8_t>* buffer_;

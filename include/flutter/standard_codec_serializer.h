@@ -98,10 +98,6 @@ class StandardCodecSerializer {
   // Writes a size prefix in its shortest form. A count above 4,294,967,295
   // cannot be written: it is reported and written as 0.
   void WriteSize(size_t size, ByteStreamWriter* stream) const;
-
- private:
-  void WriteList(const EncodableList& list, ByteStreamWriter* stream) const;
-  void WriteMap(const EncodableMap& map, ByteStreamWriter* stream) const;
 };
 
 }  // namespace flutter

@@ -1,0 +1,323 @@
+// The reading rules of the standard encoding, stated once over a source.
+//
+// A source gives bytes and nested values. StreamSource goes through the
+// reader's and the serializer's virtual operations, so that an extension
+// sees every nested value and a user's reader every call. BufferSource
+// serves the case where both are exactly this library's own classes: it
+// reads the reader's range in place, with the same failures and the same
+// diagnostics, and recurses without virtual calls.
+#ifndef CORE_WIRE_READER_H_
+#define CORE_WIRE_READER_H_
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "codec_diagnostics.h"
+#include "decode_frame.h"
+#include "flutter/byte_buffer_streams.h"
+#include "flutter/standard_codec_serializer.h"
+
+namespace flutter {
+namespace internal {
+
+class StreamSource {
+ public:
+  StreamSource(const StandardCodecSerializer& serializer,
+               ByteStreamReader* stream)
+      : serializer_(serializer), stream_(stream) {}
+
+  uint8_t Byte() { return stream_->ReadByte(); }
+  void Bytes(uint8_t* destination, uint64_t count) {
+    stream_->ReadBytes(destination, count);
+  }
+  void Align(uint8_t alignment) { stream_->ReadAlignment(alignment); }
+  uint64_t Remaining() const { return stream_->BytesRemaining(); }
+  const void* Key() const { return stream_; }
+  EncodableValue Nested() { return serializer_.ReadValue(stream_); }
+
+  // A block of `count` elements, padded to their width: made at its size,
+  // then filled by one read (which may fail and leave it zero).
+  template <typename Block>
+  Block TakeBlock(size_t count) {
+    using Element = typename Block::value_type;
+    Block block(count, Element());
+    if (sizeof(Element) > 1) Align(sizeof(Element));
+    Bytes(reinterpret_cast<uint8_t*>(block.data()), count * sizeof(Element));
+    return block;
+  }
+
+ private:
+  const StandardCodecSerializer& serializer_;
+  ByteStreamReader* stream_;
+};
+
+// Reads elements of T from bytes that need not be aligned for T.
+template <typename T>
+class UnalignedIterator {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = T;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const T*;
+  using reference = T;
+
+  explicit UnalignedIterator(const uint8_t* at) : at_(at) {}
+
+  T operator*() const {
+    T value;
+    std::memcpy(&value, at_, sizeof(T));
+    return value;
+  }
+  UnalignedIterator& operator++() {
+    at_ += sizeof(T);
+    return *this;
+  }
+  difference_type operator-(const UnalignedIterator& other) const {
+    return (at_ - other.at_) / static_cast<difference_type>(sizeof(T));
+  }
+  bool operator==(const UnalignedIterator& other) const {
+    return at_ == other.at_;
+  }
+  bool operator!=(const UnalignedIterator& other) const {
+    return at_ != other.at_;
+  }
+
+ private:
+  const uint8_t* at_;
+};
+
+class BufferSource {
+ public:
+  BufferSource(const uint8_t* bytes, uint64_t size, uint64_t position,
+               const void* key)
+      : bytes_(bytes), size_(size), position_(position), key_(key) {}
+
+  uint8_t Byte() {
+    if (position_ >= size_) {
+      ReportInvalidRead();
+      return 0;
+    }
+    return bytes_[position_++];
+  }
+  void Bytes(uint8_t* destination, uint64_t count) {
+    if (count > Remaining()) {
+      ReportInvalidRead();
+      return;
+    }
+    if (count == 0) return;
+    std::memcpy(destination, bytes_ + position_, static_cast<size_t>(count));
+    position_ += count;
+  }
+  void Align(uint8_t alignment) {
+    const uint64_t remainder = position_ % alignment;
+    if (remainder != 0) position_ += alignment - remainder;
+  }
+  uint64_t Remaining() const {
+    return position_ < size_ ? size_ - position_ : 0;
+  }
+  const void* Key() const { return key_; }
+  inline EncodableValue Nested();
+
+  // As StreamSource's, but built straight from the bytes, without first
+  // filling it with zeros.
+  template <typename Block>
+  Block TakeBlock(size_t count) {
+    using Element = typename Block::value_type;
+    if (sizeof(Element) > 1) Align(sizeof(Element));
+    const uint64_t length = uint64_t{count} * sizeof(Element);
+    if (length > Remaining()) {
+      ReportInvalidRead();
+      return Block(count, Element());
+    }
+    const uint8_t* start = bytes_ + position_;
+    position_ += length;
+    if constexpr (sizeof(Element) == 1) {
+      const auto* first = reinterpret_cast<const Element*>(start);
+      return Block(first, first + count);
+    } else {
+      return Block(UnalignedIterator<Element>(start),
+                   UnalignedIterator<Element>(start + length));
+    }
+  }
+
+  uint64_t position() const { return position_; }
+
+ private:
+  const uint8_t* bytes_;
+  uint64_t size_;
+  uint64_t position_;
+  const void* key_;
+};
+
+template <typename T, typename Source>
+T DecodeScalar(Source& source) {
+  T value = 0;
+  source.Bytes(reinterpret_cast<uint8_t*>(&value), sizeof(T));
+  return value;
+}
+
+// A size prefix in any of its three forms.
+template <typename Source>
+size_t DecodeSize(Source& source) {
+  const uint8_t first = source.Byte();
+  if (first < kSizeUint16Marker) return first;
+  if (first == kSizeUint16Marker) return DecodeScalar<uint16_t>(source);
+  return DecodeScalar<uint32_t>(source);
+}
+
+// A reader that cannot tell what is left says 0 once it has run out: a
+// container read from it stops there, keeping what arrived.
+template <typename Source>
+bool RanOut(const DecodeFrame& frame, const Source& source) {
+  if (frame.bounded() || source.Remaining() != 0) return false;
+  ReportInvalidRead();
+  return true;
+}
+
+// A reader that cannot tell what is left: the block grows by at most
+// kReadAheadBytes a read, and stops where the reader runs out.
+template <typename Block, typename Source>
+Block DecodeBlockAsItArrives(size_t count, Source& source) {
+  using Element = typename Block::value_type;
+  constexpr size_t kPerRead = kReadAheadBytes / sizeof(Element);
+  Block block;
+  if (sizeof(Element) > 1) source.Align(sizeof(Element));
+  while (block.size() < count) {
+    if (source.Remaining() == 0) {
+      ReportInvalidRead();
+      break;
+    }
+    const size_t done = block.size();
+    const size_t more = std::min(kPerRead, count - done);
+    block.resize(done + more);
+    source.Bytes(reinterpret_cast<uint8_t*>(block.data() + done),
+                 more * sizeof(Element));
+  }
+  return block;
+}
+
+// Strings and typed lists: a size prefix, padding to the element width for
+// elements wider than a byte (also for an empty list), then one block of
+// elements. A count that cannot fit in what the input still has for it
+// gives the empty value.
+template <typename Block, typename Source>
+EncodableValue DecodeBlock(Source& source) {
+  using Element = typename Block::value_type;
+  const size_t count = DecodeSize(source);
+  const uint64_t available =
+      DecodeFrame::AvailableTo(source.Key(), source.Remaining());
+  if (available == kUnknownRemaining) {
+    return EncodableValue(DecodeBlockAsItArrives<Block>(count, source));
+  }
+  if (count > available / sizeof(Element)) {
+    ReportInvalidRead();
+    return EncodableValue(std::in_place_type<Block>);
+  }
+  return EncodableValue(source.template TakeBlock<Block>(count));
+}
+
+// Lists and maps: a size prefix, then the elements, each a whole value.
+template <typename Source>
+EncodableValue DecodeList(DecodeFrame* frame, Source& source) {
+  const size_t count = DecodeSize(source);
+  if (!frame->Fits(count, 1, source.Remaining())) {
+    return EncodableValue(EncodableList());
+  }
+  EncodableList list;
+  list.reserve(frame->bounded()
+                   ? count
+                   : std::min<size_t>(count, kReserveAheadElements));
+  for (size_t i = 0; i < count && !RanOut(*frame, source); ++i) {
+    frame->Expect(count - 1 - i);
+    list.push_back(source.Nested());
+  }
+  return EncodableValue(std::move(list));
+}
+
+template <typename Source>
+EncodableValue DecodeMap(DecodeFrame* frame, Source& source) {
+  const size_t count = DecodeSize(source);
+  if (!frame->Fits(count, 2, source.Remaining())) {
+    return EncodableValue(EncodableMap());
+  }
+  EncodableMap map;
+  for (size_t i = 0; i < count && !RanOut(*frame, source); ++i) {
+    const uint64_t later = 2 * (count - 1 - i);
+    frame->Expect(later + 1);
+    EncodableValue key = source.Nested();
+    frame->Expect(later);
+    EncodableValue value = source.Nested();
+    // Keys usually arrive in ascending order, so the end is the right hint
+    // and one comparison places the entry; a repeated key keeps its first
+    // entry (the new pair is dropped).
+    map.emplace_hint(map.end(), std::move(key), std::move(value));
+  }
+  return EncodableValue(std::move(map));
+}
+
+inline void ReportTooDeep() {
+  std::cerr << "Maximum nesting depth exceeded in "
+               "StandardCodecSerializer::ReadValueOfType: "
+            << kMaxNestingDepth << std::endl;
+}
+
+template <typename Source>
+EncodableValue DecodeValueOfType(uint8_t type, Source& source) {
+  switch (static_cast<StandardCodecType>(type)) {
+    case StandardCodecType::kNull:
+      return EncodableValue();
+    case StandardCodecType::kTrue:
+      return EncodableValue(true);
+    case StandardCodecType::kFalse:
+      return EncodableValue(false);
+    case StandardCodecType::kInt32:
+      return EncodableValue(DecodeScalar<int32_t>(source));
+    case StandardCodecType::kInt64:
+      return EncodableValue(DecodeScalar<int64_t>(source));
+    case StandardCodecType::kDouble:
+      source.Align(8);
+      return EncodableValue(DecodeScalar<double>(source));
+    case StandardCodecType::kLargeInt:
+    case StandardCodecType::kString:
+      return DecodeBlock<std::string>(source);
+    case StandardCodecType::kUint8List:
+      return DecodeBlock<std::vector<uint8_t>>(source);
+    case StandardCodecType::kInt32List:
+      return DecodeBlock<std::vector<int32_t>>(source);
+    case StandardCodecType::kInt64List:
+      return DecodeBlock<std::vector<int64_t>>(source);
+    case StandardCodecType::kDoubleList:
+      return DecodeBlock<std::vector<double>>(source);
+    case StandardCodecType::kFloatList:
+      return DecodeBlock<std::vector<float>>(source);
+    case StandardCodecType::kList:
+    case StandardCodecType::kMap: {
+      DecodeFrame frame(source.Key(), source.Remaining());
+      if (frame.depth() > kMaxNestingDepth) {
+        ReportTooDeep();
+        return EncodableValue();
+      }
+      return type == static_cast<uint8_t>(StandardCodecType::kList)
+                 ? DecodeList(&frame, source)
+                 : DecodeMap(&frame, source);
+    }
+  }
+  std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
+            << static_cast<int>(type) << std::endl;
+  return EncodableValue();
+}
+
+EncodableValue BufferSource::Nested() {
+  const uint8_t type = Byte();
+  return DecodeValueOfType(type, *this);
+}
+
+}  // namespace internal
+}  // namespace flutter
+
+#endif  // CORE_WIRE_READER_H_
