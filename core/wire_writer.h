@@ -55,7 +55,13 @@ class BufferSink {
   // new bytes are zero until written) and cut back to what was written when
   // the sink goes.
   explicit BufferSink(std::vector<uint8_t>* buffer)
-      : buffer_(buffer), size_(buffer->size()) {}
+      : buffer_(buffer), size_(buffer->size()) {
+    // Room already reserved is taken at once (as far as kAhead), so that a
+    // message sized beforehand is written without growing.
+    if (buffer_->capacity() > size_) {
+      buffer_->resize(std::min(buffer_->capacity(), size_ + kAhead));
+    }
+  }
   ~BufferSink() { buffer_->resize(size_); }
   BufferSink(const BufferSink&) = delete;
   BufferSink& operator=(const BufferSink&) = delete;
@@ -80,6 +86,7 @@ class BufferSink {
 
  private:
   static constexpr size_t kLargeBlock = 1024;
+  static constexpr size_t kAhead = 4096;
 
   uint8_t* Claim(size_t count) {
     if (buffer_->size() - size_ < count) Grow(count);
@@ -93,7 +100,6 @@ class BufferSink {
   // pages reserved ahead are not touched until used; past it, the capacity
   // doubles.
   void Grow(size_t count) {
-    constexpr size_t kAhead = 4096;
     const size_t needed = size_ + count;
     if (needed > buffer_->capacity()) {
       buffer_->reserve(std::max(needed, 2 * buffer_->capacity()));
