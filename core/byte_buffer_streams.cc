@@ -26,7 +26,9 @@ uint8_t ByteBufferStreamReader::ReadByte() {
 }
 
 void ByteBufferStreamReader::ReadBytes(uint8_t* buffer, uint64_t length) {
-  if (length > BytesRemaining()) {
+  // The range's own bounds, whatever a derived class says is left.
+  const uint64_t left = position_ < size_ ? size_ - position_ : 0;
+  if (length > left) {
     ReportInvalidRead();
     return;
   }

@@ -18,8 +18,21 @@ DecodeFrame::DecodeFrame(const void* stream, uint64_t remaining)
       outer_(innermost),
       depth_(innermost ? innermost->depth() + 1 : 1),
       bounded_(remaining != kUnknownRemaining),
-      outside_(ExpectedOf(stream)) {
+      outside_(ExpectedOf(stream)),
+      outermost_(this) {
+  for (DecodeFrame* frame = outer_; frame; frame = frame->outer_) {
+    if (frame->stream_ == stream) {
+      outermost_ = frame->outermost_;
+      break;
+    }
+  }
   innermost = this;
+}
+
+bool DecodeFrame::ReportEndOnce() {
+  if (outermost_->end_reported_) return false;
+  outermost_->end_reported_ = true;
+  return true;
 }
 
 DecodeFrame::~DecodeFrame() { innermost = outer_; }

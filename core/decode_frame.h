@@ -23,12 +23,6 @@ namespace internal {
 // What BytesRemaining answers for a reader that cannot tell.
 constexpr uint64_t kUnknownRemaining = std::numeric_limits<uint64_t>::max();
 
-// For readers that cannot tell what is left: containers make room for at
-// most this many elements, and typed lists read blocks of at most this many
-// bytes, ahead of what has arrived.
-constexpr uint64_t kReserveAheadElements = 4096;
-constexpr uint64_t kReadAheadBytes = 64 * 1024;
-
 class DecodeFrame {
  public:
   // Opens the frame of a list or map about to be read from the reader
@@ -53,6 +47,10 @@ class DecodeFrame {
   // still need, so that nested prefixes cannot claim them.
   void Expect(uint64_t bytes) { expected_ = bytes; }
 
+  // True the first time any open frame over this reader asks: the end of
+  // the input is reported once, not by every container it cuts short.
+  bool ReportEndOnce();
+
   // What of the `remaining` bytes of `stream` open containers do not still
   // expect, or kUnknownRemaining when the reader cannot tell.
   static uint64_t AvailableTo(const void* stream, uint64_t remaining);
@@ -67,6 +65,8 @@ class DecodeFrame {
   bool bounded_;
   uint64_t outside_;  // what frames outside this one expect of `stream_`
   uint64_t expected_ = 0;
+  DecodeFrame* outermost_;  // the first open frame over `stream_`
+  bool end_reported_ = false;
 };
 
 }  // namespace internal

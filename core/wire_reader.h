@@ -40,13 +40,12 @@ class StreamSource {
   const void* Key() const { return stream_; }
   EncodableValue Nested() { return serializer_.ReadValue(stream_); }
 
-  // A block of `count` elements, padded to their width: made at its size,
-  // then filled by one read (which may fail and leave it zero).
+  // A block of `count` elements that the input has room for: made at its
+  // size, then filled by one read.
   template <typename Block>
   Block TakeBlock(size_t count) {
     using Element = typename Block::value_type;
     Block block(count, Element());
-    if (sizeof(Element) > 1) Align(sizeof(Element));
     Bytes(reinterpret_cast<uint8_t*>(block.data()), count * sizeof(Element));
     return block;
   }
@@ -128,7 +127,6 @@ class BufferSource {
   template <typename Block>
   Block TakeBlock(size_t count) {
     using Element = typename Block::value_type;
-    if (sizeof(Element) > 1) Align(sizeof(Element));
     const uint64_t length = uint64_t{count} * sizeof(Element);
     if (length > Remaining()) {
       ReportInvalidRead();
@@ -171,32 +169,27 @@ size_t DecodeSize(Source& source) {
 }
 
 // A reader that cannot tell what is left says 0 once it has run out: a
-// container read from it stops there, keeping what arrived.
+// container read from it stops there, keeping what arrived. The end is
+// reported once, by the innermost container that meets it.
 template <typename Source>
-bool RanOut(const DecodeFrame& frame, const Source& source) {
+bool RanOut(DecodeFrame& frame, const Source& source) {
   if (frame.bounded() || source.Remaining() != 0) return false;
-  ReportInvalidRead();
+  if (frame.ReportEndOnce()) ReportInvalidRead();
   return true;
 }
 
-// A reader that cannot tell what is left: the block grows by at most
-// kReadAheadBytes a read, and stops where the reader runs out.
+// A reader that cannot tell what is left: the block grows as its bytes
+// arrive, one read at a time, since only a reader that has run out says so
+// (a longer read that fails would leave nothing to tell by), and stops there.
 template <typename Block, typename Source>
-Block DecodeBlockAsItArrives(size_t count, Source& source) {
+Block DecodeBlockAsItArrives(size_t count, DecodeFrame* frame, Source& source) {
   using Element = typename Block::value_type;
-  constexpr size_t kPerRead = kReadAheadBytes / sizeof(Element);
   Block block;
-  if (sizeof(Element) > 1) source.Align(sizeof(Element));
-  while (block.size() < count) {
-    if (source.Remaining() == 0) {
-      ReportInvalidRead();
-      break;
-    }
-    const size_t done = block.size();
-    const size_t more = std::min(kPerRead, count - done);
-    block.resize(done + more);
-    source.Bytes(reinterpret_cast<uint8_t*>(block.data() + done),
-                 more * sizeof(Element));
+  while (block.size() < count && !RanOut(*frame, source)) {
+    uint8_t element[sizeof(Element)];
+    for (uint8_t& byte : element) byte = source.Byte();
+    block.push_back(Element());
+    std::memcpy(&block.back(), element, sizeof(Element));
   }
   return block;
 }
@@ -209,10 +202,14 @@ template <typename Block, typename Source>
 EncodableValue DecodeBlock(Source& source) {
   using Element = typename Block::value_type;
   const size_t count = DecodeSize(source);
+  // Padding first, so that what the count is checked against is what the
+  // block can have: a block that passes cannot fail to read.
+  if (sizeof(Element) > 1) source.Align(sizeof(Element));
   const uint64_t available =
       DecodeFrame::AvailableTo(source.Key(), source.Remaining());
   if (available == kUnknownRemaining) {
-    return EncodableValue(DecodeBlockAsItArrives<Block>(count, source));
+    DecodeFrame frame(source.Key(), kUnknownRemaining);
+    return EncodableValue(DecodeBlockAsItArrives<Block>(count, &frame, source));
   }
   if (count > available / sizeof(Element)) {
     ReportInvalidRead();
@@ -229,9 +226,9 @@ EncodableValue DecodeList(DecodeFrame* frame, Source& source) {
     return EncodableValue(EncodableList());
   }
   EncodableList list;
-  list.reserve(frame->bounded()
-                   ? count
-                   : std::min<size_t>(count, kReserveAheadElements));
+  // A reader that cannot tell gets no room made ahead: the list grows as
+  // its elements arrive.
+  if (frame->bounded()) list.reserve(count);
   for (size_t i = 0; i < count && !RanOut(*frame, source); ++i) {
     frame->Expect(count - 1 - i);
     list.push_back(source.Nested());

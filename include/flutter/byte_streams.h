@@ -27,10 +27,10 @@ class ByteStreamReader {
   // How many bytes are left to read, so that a decoder can refuse a declared
   // size before making room for it. A reader that cannot tell in advance
   // says "unbounded" (the largest value) while it has input, and 0 once it
-  // has run out: the decoder then grows containers as their elements arrive
-  // (at most 4,096 elements or 64 KiB ahead of them) and stops a container
-  // where the input ends. A reader that never says 0 cannot be told from an
-  // endless run of zero bytes.
+  // has run out: the decoder then makes no room ahead of what arrives
+  // (containers grow as their elements come, typed lists byte by byte),
+  // stops where the input ends and reports that once. A reader that never
+  // says 0 cannot be told from an endless run of zero bytes.
   virtual uint64_t BytesRemaining() const {
     return std::numeric_limits<uint64_t>::max();
   }
