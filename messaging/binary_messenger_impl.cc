@@ -63,6 +63,17 @@ class MessageResponder {
   const FlutterDesktopMessageResponseHandle* response_handle_;
 };
 
+// Answers a message for which no reply could be made (memory ran out).
+void RespondEmpty(FlutterDesktopMessengerRef messenger,
+                  const FlutterDesktopMessageResponseHandle* handle) {
+  if (handle == nullptr) return;
+  FlutterDesktopMessengerRef locked = FlutterDesktopMessengerLock(messenger);
+  if (FlutterDesktopMessengerIsAvailable(messenger)) {
+    FlutterDesktopMessengerSendResponse(messenger, handle, nullptr, 0);
+  }
+  if (locked != nullptr) FlutterDesktopMessengerUnlock(locked);
+}
+
 // A handler while it runs. The handler is moved out of its map entry for the
 // call, so that the handler may replace or remove itself (or another running
 // one) without destroying the code it runs in: a running handler that was
@@ -129,6 +140,7 @@ thread_local RunningHandler* RunningHandler::innermost_ = nullptr;
 void OnEngineMessage(FlutterDesktopMessengerRef messenger,
                      const FlutterDesktopMessage* message,
                      void* user_data) noexcept {
+  bool reply_made = false;
   try {
     // The reply owns the one reference taken here; it is released when the
     // last copy of the reply goes, whether the handler keeps one or not.
@@ -136,6 +148,7 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
         SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
                         &FlutterDesktopMessengerRelease),
         message->response_handle);
+    reply_made = true;
     RunningHandler running(static_cast<BinaryMessageHandler*>(user_data));
     running.handler()(message->message, message->message_size,
                       std::move(reply));
@@ -144,6 +157,9 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
     const char* channel = message->channel ? message->channel : "";
     internal::ReportException("message handler on channel ", channel,
                               internal::CaughtExceptionText());
+    // Without a reply nobody else can answer: an empty response, so that
+    // the sender is not left waiting.
+    if (!reply_made) RespondEmpty(messenger, message->response_handle);
   }
 }
 
@@ -176,15 +192,23 @@ void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,
     const auto entry = handlers_.find(channel);
     if (entry != handlers_.end()) {
       RunningHandler::Retire(&entry->second);
+      // Out of the map before it goes: its destructor may use the messenger.
+      BinaryMessageHandler removed = std::move(entry->second);
       handlers_.erase(entry);
     }
     FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
                                        nullptr, nullptr);
     return;
   }
+  {
+    // The old handler goes before the new one moves in. It is destroyed out
+    // of the map, since its destructor may change the map itself.
+    BinaryMessageHandler& old_slot = handlers_[channel];
+    RunningHandler::Retire(&old_slot);
+    BinaryMessageHandler old = std::move(old_slot);
+    old_slot = nullptr;
+  }
   BinaryMessageHandler& stored = handlers_[channel];
-  RunningHandler::Retire(&stored);
-  stored = nullptr;  // the old handler goes before the new one moves in
   stored = std::move(handler);
   FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
                                      &OnEngineMessage, &stored);

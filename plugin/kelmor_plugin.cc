@@ -34,10 +34,12 @@ void KelmorPlugin::RegisterWithRegistrar(
                                    &codec);
   auto plugin = std::make_unique<KelmorPlugin>();
   KelmorPlugin* handler_target = plugin.get();
+  // Owned first: if installing the handler fails, no handler is left
+  // pointing at a plugin that is gone.
+  registrar->AdoptPlugin(std::move(plugin));
   channel.SetCallHandler([handler_target](const auto& call, auto result) {
     handler_target->HandleMethodCall(call, std::move(result));
   });
-  registrar->AdoptPlugin(std::move(plugin));
 }
 
 void KelmorPlugin::HandleMethodCall(

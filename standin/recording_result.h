@@ -46,6 +46,9 @@ class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
   void Record(Kind answered, const flutter::EncodableValue* payload) {
     kind = answered;
     ++calls;
+    value.reset();
+    code.clear();
+    message.clear();
     if (payload) value = *payload;
   }
 };

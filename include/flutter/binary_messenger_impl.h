@@ -6,7 +6,9 @@
 //
 // A handler may replace or remove its own channel's handler, or another's,
 // while it runs: a running handler is destroyed only after it returns, and
-// the next message reaches the new one.
+// the next message reaches the new one. Messages are delivered on one
+// thread, the engine's platform thread, as handlers are installed: a
+// running handler is held outside its map entry while it runs.
 //
 // Failure: an exception from a handler or a reply callable stops at the
 // engine's callback, as the line "Exception in message handler on channel "

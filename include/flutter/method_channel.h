@@ -127,15 +127,48 @@ class MethodChannel {
     void Answer(const uint8_t* bytes, size_t size) {
       if (answered_) return;
       answered_ = true;
-      if (size == 0) {
-        result_->NotImplemented();
-      } else if (!codec_->DecodeResponseEnvelope(bytes, size, result_.get())) {
-        result_->Error(kInvalidReplyCode,
-                       "The reply is not an envelope of the channel's codec.");
+      Watched watched(result_.get());
+      try {
+        if (size == 0) {
+          watched.NotImplemented();
+        } else if (!codec_->DecodeResponseEnvelope(bytes, size, &watched)) {
+          watched.Error(kInvalidReplyCode,
+                        "The reply is not an envelope of the channel's codec.");
+        }
+      } catch (...) {
+        // A codec that throws while decoding still leaves one answer.
+        if (watched.called) throw;
+        result_->Error(kInvalidReplyCode, internal::CaughtExceptionText());
       }
     }
 
    private:
+    // Passes answers on to the caller's result, noting that one came.
+    class Watched : public MethodResult<T> {
+     public:
+      explicit Watched(MethodResult<T>* result) : result_(result) {}
+      bool called = false;
+
+     protected:
+      void HandleSuccess(const T* value) override {
+        called = true;
+        value ? result_->Success(*value) : result_->Success();
+      }
+      void HandleError(const std::string& code, const std::string& message,
+                       const T* details) override {
+        called = true;
+        details ? result_->Error(code, message, *details)
+                : result_->Error(code, message);
+      }
+      void HandleNotImplemented() override {
+        called = true;
+        result_->NotImplemented();
+      }
+
+     private:
+      MethodResult<T>* result_;
+    };
+
     std::unique_ptr<MethodResult<T>> result_;
     const MethodCodec<T>* codec_;
     bool answered_ = false;
@@ -167,18 +200,31 @@ class MethodChannel {
         const std::string text = internal::CaughtExceptionText();
         internal::ReportException("method call handler on channel ", name,
                                   text);
-        AnswerAbandoned(rescue.TakeReply(), text);
+        // The reply is still here if the result could not even be made.
+        AnswerAbandoned(reply ? std::move(reply) : rescue.TakeReply(), text);
       }
     }
 
-    // The call's result was destroyed unanswered by the exception.
+    // The call's result was destroyed unanswered by the exception: one error
+    // reply, or an empty one if not even that can be encoded.
     void AnswerAbandoned(BinaryReply reply, const std::string& text) const {
       if (!reply) return;
+      std::unique_ptr<std::vector<uint8_t>> envelope;
       try {
-        EngineMethodResult<T> result(std::move(reply), codec);
-        result.Error(kUncaughtExceptionCode, text);
+        envelope = codec->EncodeErrorEnvelope(kUncaughtExceptionCode, text);
       } catch (...) {
-        internal::ReportCaughtException("error reply on channel ");
+        internal::ReportException("error reply on channel ", name,
+                                  internal::CaughtExceptionText());
+      }
+      try {
+        if (envelope && !envelope->empty()) {
+          reply(envelope->data(), envelope->size());
+        } else {
+          reply(nullptr, 0);
+        }
+      } catch (...) {
+        internal::ReportException("error reply on channel ", name,
+                                  internal::CaughtExceptionText());
       }
     }
   };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "flutter/method_channel.h"
+#include "flutter/method_result_functions.h"
 #include "flutter/standard_method_codec.h"
 #include "standin_fixture.h"
 #include "test_bytes.h"
@@ -211,6 +212,104 @@ TEST_F(HandlerFaultsTest, MessengerDestroyedByItsOwnHandler) {
   });
   EXPECT_EQ(Call().times_sent, 1);
   ExpectReferencesBalanced();
+}
+
+// The standard codec, but throwing where told to.
+class ThrowingCodec : public flutter::MethodCodec<EncodableValue> {
+ public:
+  bool throw_on_error_envelope = false;
+  bool throw_on_response = false;
+
+  std::unique_ptr<MethodCall<>> DecodeMethodCall(const uint8_t* message,
+                                                 size_t size) const override {
+    return Standard().DecodeMethodCall(message, size);
+  }
+  std::unique_ptr<std::vector<uint8_t>> EncodeMethodCall(
+      const MethodCall<>& call) const override {
+    return Standard().EncodeMethodCall(call);
+  }
+  std::unique_ptr<std::vector<uint8_t>> EncodeSuccessEnvelope(
+      const EncodableValue* result) const override {
+    return Standard().EncodeSuccessEnvelope(result);
+  }
+  std::unique_ptr<std::vector<uint8_t>> EncodeErrorEnvelope(
+      const std::string& code, const std::string& message,
+      const EncodableValue* details) const override {
+    if (throw_on_error_envelope) throw std::runtime_error("cannot encode");
+    return Standard().EncodeErrorEnvelope(code, message, details);
+  }
+  bool DecodeResponseEnvelope(const uint8_t*, size_t,
+                              MethodResult<>*) const override {
+    if (throw_on_response) throw std::runtime_error("cannot decode");
+    return false;
+  }
+
+ private:
+  static const flutter::StandardMethodCodec& Standard() {
+    return flutter::StandardMethodCodec::GetInstance();
+  }
+};
+
+// Found in review: the error reply itself failing to encode left the call
+// unanswered.
+TEST_F(HandlerFaultsTest, ErrorReplyThatCannotBeEncodedIsAnEmptyReply) {
+  ThrowingCodec codec;
+  codec.throw_on_error_envelope = true;
+  MethodChannel<> channel(messenger_.get(), "kelmor", &codec);
+  channel.SetCallHandler(
+      [](const MethodCall<>&, Result) { throw std::runtime_error("boom"); });
+  StderrCapture capture;
+  const standin::Response response = Call();
+  EXPECT_EQ(capture.Lines(),
+            (Lines{"Exception in method call handler on channel kelmor: boom",
+                   "Exception in error reply on channel kelmor: cannot "
+                   "encode"}));
+  EXPECT_EQ(response.times_sent, 1);
+  EXPECT_FALSE(response.had_bytes);
+}
+
+// Found in review: a reply the codec threw on while decoding left the
+// caller's result without any answer.
+TEST_F(HandlerFaultsTest, InvokeMethodResultIsAnsweredWhenDecodingThrows) {
+  ThrowingCodec codec;
+  codec.throw_on_response = true;
+  MethodChannel<> channel(messenger_.get(), "app", &codec);
+  std::vector<std::string> answers;
+  channel.InvokeMethod(
+      "ask", nullptr,
+      std::make_unique<flutter::MethodResultFunctions<>>(
+          nullptr,
+          [&](const std::string& code, const std::string& message,
+              const EncodableValue*) {
+            answers.push_back(code + " " + message);
+          },
+          nullptr));
+  EXPECT_TRUE(engine_->AnswerSend(0, Hex("00 00")));
+  EXPECT_EQ(answers, std::vector<std::string>{"invalid_reply cannot decode"});
+}
+
+// Found in review: replacing a handler whose destruction removes its own
+// channel freed the map entry being assigned to.
+TEST_F(HandlerFaultsTest, HandlerWhoseDestructionRemovesItsChannel) {
+  struct RemovesOnDestruction {
+    flutter::BinaryMessengerImpl* messenger;
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
+    ~RemovesOnDestruction() {
+      if (alive.use_count() == 1) messenger->SetChannelHandler("raw", nullptr);
+    }
+  };
+  RemovesOnDestruction remover{messenger_.get()};
+  messenger_->SetChannelHandler(
+      "raw", [remover](const uint8_t*, size_t, flutter::BinaryReply) {});
+  remover.alive.reset();  // only the handler's copy is left
+  messenger_->SetChannelHandler(
+      "raw", [](const uint8_t*, size_t, flutter::BinaryReply reply) {
+        reply(nullptr, 0);
+      });
+  EXPECT_TRUE(engine_->HasHandler(registrar_, "raw"));
+  EXPECT_EQ(engine_->GetResponse(engine_->Deliver(registrar_, "raw", Hex("01")))
+                .times_sent,
+            1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "flutter/binary_messenger_impl.h"
 #include "flutter/method_channel.h"
 #include "flutter/standard_method_codec.h"
+#include "recording_result.h"
 
 namespace {
 
@@ -57,6 +58,18 @@ TEST(MethodCallKit, DecodesEachKindOfAnswer) {
   const auto later = standin::AnswerOf(engine, answer.ticket);
   EXPECT_TRUE(later.IsSuccess());
   EXPECT_TRUE(later.value.IsNull());
+}
+
+// Found in review: the recording result kept fields of earlier answers.
+TEST(RecordingResult, HoldsOnlyTheLastAnswer) {
+  standin::RecordingResult result;
+  result.Error("E1", "first", EncodableValue(42));
+  result.Success();
+  EXPECT_EQ(result.calls, 2);
+  EXPECT_EQ(result.kind, standin::RecordingResult::Kind::kSuccess);
+  EXPECT_FALSE(result.value.has_value());
+  EXPECT_TRUE(result.code.empty());
+  EXPECT_TRUE(result.message.empty());
 }
 
 }  // namespace
