@@ -1,11 +1,7 @@
 #include "heap_measurement.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
 namespace kelmor_test {
 
@@ -15,38 +11,26 @@ std::atomic<bool> tracking{false};
 std::atomic<int64_t> in_use{0};  // may dip below zero: frees of blocks
 std::atomic<int64_t> peak{0};    // allocated before tracking began
 
-size_t UsableSize(void* block) {
-#ifdef _WIN32
-  return _msize(block);
-#else
-  return malloc_usable_size(block);
-#endif
-}
-
-void* Allocate(size_t size) {
-  void* block = std::malloc(size ? size : 1);
-  if (block == nullptr) throw std::bad_alloc();
-  if (tracking.load(std::memory_order_relaxed)) {
-    const int64_t now = in_use += static_cast<int64_t>(UsableSize(block));
-    int64_t seen = peak.load(std::memory_order_relaxed);
-    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-    }
-  }
-  return block;
-}
-
-void Free(void* block) {
-  if (block == nullptr) return;
-  if (tracking.load(std::memory_order_relaxed)) {
-    in_use -= static_cast<int64_t>(UsableSize(block));
-  }
-  std::free(block);
-}
-
 }  // namespace
+
+void CountAllocated(size_t bytes) {
+  if (!tracking.load(std::memory_order_relaxed)) return;
+  const int64_t now = in_use += static_cast<int64_t>(bytes);
+  int64_t seen = peak.load(std::memory_order_relaxed);
+  while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+  }
+}
+
+void CountFreed(size_t bytes) {
+  if (!tracking.load(std::memory_order_relaxed)) return;
+  in_use -= static_cast<int64_t>(bytes);
+}
+
+bool Counting() { return tracking.load(std::memory_order_relaxed); }
 
 // Counts start from zero: only what is allocated while measuring counts.
 HeapMeasurement::HeapMeasurement() {
+  InstallAllocationHooks();
   in_use = 0;
   peak = 0;
   tracking = true;
@@ -59,12 +43,3 @@ size_t HeapMeasurement::PeakGrowth() const {
 }
 
 }  // namespace kelmor_test
-
-void* operator new(size_t size) { return kelmor_test::Allocate(size); }
-void* operator new[](size_t size) { return kelmor_test::Allocate(size); }
-void operator delete(void* block) noexcept { kelmor_test::Free(block); }
-void operator delete[](void* block) noexcept { kelmor_test::Free(block); }
-void operator delete(void* block, size_t) noexcept { kelmor_test::Free(block); }
-void operator delete[](void* block, size_t) noexcept {
-  kelmor_test::Free(block);
-}

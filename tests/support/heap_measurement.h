@@ -1,6 +1,8 @@
-// Counts the bytes held on the heap, and their peak, through the global
-// allocation functions of the program that links heap_measurement.cc (tests
-// of memory bounds, fuzz targets and benchmarks).
+// Counts the bytes held on the heap, and their peak, for tests of memory
+// bounds, fuzz targets and benchmarks. A program links heap_measurement.cc
+// and one source of allocation hooks: counting_operator_new.cc (the global
+// allocation functions, replaced) or, under a sanitizer, the fuzz targets'
+// sanitizer_heap_measurement.cc.
 #ifndef TESTS_SUPPORT_HEAP_MEASUREMENT_H_
 #define TESTS_SUPPORT_HEAP_MEASUREMENT_H_
 
@@ -20,6 +22,12 @@ class HeapMeasurement {
   // The most bytes held at once since construction, beyond what was held then.
   size_t PeakGrowth() const;
 };
+
+// The hooks' side: the hooks call these with each block's size.
+void InstallAllocationHooks();
+bool Counting();
+void CountAllocated(size_t bytes);
+void CountFreed(size_t bytes);
 
 }  // namespace kelmor_test
 
