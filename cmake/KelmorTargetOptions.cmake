@@ -28,15 +28,3 @@ function(kelmor_no_static_initialisers target)
       -Wglobal-constructors -Wexit-time-destructors)
   endif()
 endfunction()
-
-# Embeds the application manifest that declares support for current Windows
-# versions, so that Windows reports its real version to the process.
-function(kelmor_embed_manifest target)
-  set(manifest "${PROJECT_SOURCE_DIR}/cmake/windows_app.manifest")
-  set(rc_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
-  file(WRITE "${rc_file}" "1 24 \"${manifest}\"\n")
-  target_sources(${target} PRIVATE "${rc_file}")
-  if(MSVC)
-    target_link_options(${target} PRIVATE /MANIFEST:NO)
-  endif()
-endfunction()

@@ -1,0 +1,100 @@
+# kelmor_add_plugin: a plugin library on the machinery (kelmor::flutter_wrapper)
+# whose only export is its registration function.
+#
+#   kelmor_add_plugin(my_plugin
+#     SOURCES src/my_plugin.cc
+#     EXPORT MyPluginRegisterWithRegistrar)
+#
+# The library is shared, with hidden visibility; on Linux a generated version
+# script and on Windows a generated module-definition file leave EXPORT as
+# its one exported symbol. On Windows it has no "lib" prefix, links to the
+# engine's import library (through the machinery) and, under mingw-w64, the
+# compiler runtime statically, so it needs no mingw DLLs beside it.
+#
+# Options:
+#   SOURCES files...     the plugin's sources (may be empty with LIBRARIES)
+#   EXPORT function      the C registration function the application calls
+#   LIBRARIES targets... more libraries linked privately, e.g. an OBJECT
+#                        library holding the sources
+#   OUTPUT_DIRECTORY dir where the library is built; by default the
+#                        project's CMAKE_RUNTIME_OUTPUT_DIRECTORY (Windows) or
+#                        CMAKE_LIBRARY_OUTPUT_DIRECTORY, else
+#                        ${CMAKE_BINARY_DIR}/bin. kelmor_add_plugin_test puts
+#                        its programs and the stand-in engine there too.
+include_guard(GLOBAL)
+
+function(kelmor_add_plugin name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "EXPORT;OUTPUT_DIRECTORY"
+                        "SOURCES;LIBRARIES")
+  if(NOT ARG_EXPORT)
+    message(FATAL_ERROR "kelmor_add_plugin(${name}): EXPORT is required")
+  endif()
+  if(ARG_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR
+            "kelmor_add_plugin(${name}): unknown ${ARG_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT ARG_EXPORT MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    message(FATAL_ERROR
+            "kelmor_add_plugin(${name}): '${ARG_EXPORT}' is no C name")
+  endif()
+
+  add_library(${name} SHARED ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES}
+                        kelmor::flutter_wrapper)
+  set_target_properties(${name} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    KELMOR_PLUGIN_EXPORT "${ARG_EXPORT}")
+
+  set(output "${ARG_OUTPUT_DIRECTORY}")
+  if(NOT output)
+    if(WIN32)
+      set(output "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
+    else()
+      set(output "${CMAKE_LIBRARY_OUTPUT_DIRECTORY}")
+    endif()
+  endif()
+  if(NOT output)
+    set(output "${CMAKE_BINARY_DIR}/bin")
+  endif()
+  set_target_properties(${name} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY "${output}"
+    LIBRARY_OUTPUT_DIRECTORY "${output}")
+
+  set(generated "${CMAKE_CURRENT_BINARY_DIR}/${name}_exports")
+  if(WIN32)
+    # The definition file exports the function whether or not its
+    # declaration says dllexport; mingw exports nothing else.
+    file(CONFIGURE OUTPUT "${generated}.def"
+         CONTENT "EXPORTS\n    ${ARG_EXPORT}\n")
+    target_sources(${name} PRIVATE "${generated}.def")
+    set_target_properties(${name} PROPERTIES PREFIX "")
+    if(MINGW)
+      target_link_options(${name} PRIVATE -static
+                          "LINKER:--exclude-all-symbols")
+    endif()
+  else()
+    # The machinery inside keeps default visibility: the script hides it.
+    file(CONFIGURE OUTPUT "${generated}.map"
+         CONTENT "{\n  global: ${ARG_EXPORT};\n  local: *;\n};\n")
+    target_link_options(${name} PRIVATE
+      "LINKER:--version-script=${generated}.map")
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
+                 "${generated}.map")
+  endif()
+endfunction()
+
+# kelmor_embed_manifest(target): embeds the application manifest that
+# declares support for current Windows versions, so that Windows reports its
+# real version to the process (at most 6.2 without one). Windows only; the RC
+# language must be enabled.
+function(kelmor_embed_manifest target)
+  set(manifest "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/windows_app.manifest")
+  set(rc_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
+  file(CONFIGURE OUTPUT "${rc_file}" CONTENT "1 24 \"${manifest}\"\n")
+  target_sources(${target} PRIVATE "${rc_file}")
+  if(MSVC)
+    target_link_options(${target} PRIVATE /MANIFEST:NO)
+  endif()
+endfunction()
