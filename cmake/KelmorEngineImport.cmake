@@ -1,13 +1,25 @@
 # kelmor::engine_import: the import library through which the plugin DLL
 # reaches flutter_windows.dll. Either the engine's own (a Visual Studio user's
 # usual case) or one made from our module-definition file, which ties the
-# plugin to no particular engine build.
+# plugin to no particular engine build. The package installs the file into
+# its library folder under the same name.
 add_library(kelmor_engine_import INTERFACE)
 add_library(kelmor::engine_import ALIAS kelmor_engine_import)
+set_target_properties(kelmor_engine_import PROPERTIES
+                      EXPORT_NAME engine_import)
+
+# Links `file` in this build and its installed copy in the package's;
+# KELMOR_ENGINE_IMPORT_FILE names it for the install rules.
+function(kelmor_link_engine_import file)
+  get_filename_component(name "${file}" NAME)
+  target_link_libraries(kelmor_engine_import INTERFACE
+    "$<BUILD_INTERFACE:${file}>"
+    "$<INSTALL_INTERFACE:$<INSTALL_PREFIX>/${CMAKE_INSTALL_LIBDIR}/${name}>")
+  set(KELMOR_ENGINE_IMPORT_FILE "${file}" PARENT_SCOPE)
+endfunction()
 
 if(KELMOR_ENGINE_IMPORT_LIBRARY)
-  target_link_libraries(kelmor_engine_import INTERFACE
-                        "${KELMOR_ENGINE_IMPORT_LIBRARY}")
+  kelmor_link_engine_import("${KELMOR_ENGINE_IMPORT_LIBRARY}")
   return()
 endif()
 
@@ -31,4 +43,4 @@ else()
 endif()
 add_custom_target(kelmor_engine_import_library DEPENDS "${import_library}")
 add_dependencies(kelmor_engine_import kelmor_engine_import_library)
-target_link_libraries(kelmor_engine_import INTERFACE "${import_library}")
+kelmor_link_engine_import("${import_library}")

@@ -11,3 +11,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Installed with the kelmor package, beside its configuration: builds that
+# use it find that package without being told where it is.
+if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/kelmorConfig.cmake" AND NOT kelmor_DIR)
+  set(kelmor_DIR "${CMAKE_CURRENT_LIST_DIR}" CACHE PATH
+      "The kelmor package configuration" FORCE)
+endif()

@@ -1,0 +1,91 @@
+# What `cmake --install` puts under the prefix, in two components:
+#   Runtime      the plugin library alone: what an application ships.
+#   Development  everything else a plugin or application author builds and
+#                tests with: the machinery (static library, headers, the
+#                engine's import library on Windows), the plugin's C header
+#                and import library, the stand-in engine and its test kit,
+#                the host program, and the package configuration with its
+#                CMake functions, the mingw-w64 toolchain file and wine-run.
+# The stand-in engine (flutter_windows.dll on Windows) is for tests only: an
+# application ships the real engine.
+include(CMakePackageConfigHelpers)
+
+set(KELMOR_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/kelmor" CACHE STRING
+    "Where the package configuration goes, under the prefix")
+
+# ==== The machinery ====
+install(TARGETS flutter_wrapper EXPORT kelmorTargets
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Development)
+install(DIRECTORY include/flutter
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT Development
+  FILES_MATCHING PATTERN "*.h")
+install(FILES engine/flutter_desktop_api.h
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT Development)
+if(TARGET kelmor_engine_import)
+  install(TARGETS kelmor_engine_import EXPORT kelmorTargets)
+  install(FILES "${KELMOR_ENGINE_IMPORT_FILE}"
+    DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Development)
+endif()
+
+# ==== Our plugin ====
+# Its own export file, which the configuration reads only when the library
+# itself (the Runtime component) is installed too.
+install(TARGETS kelmor_plugin EXPORT kelmorPluginTargets
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT Runtime
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Runtime
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Development
+  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/kelmor"
+                COMPONENT Development)
+if(WIN32)
+  set(KELMOR_PLUGIN_FILE
+      "${CMAKE_INSTALL_BINDIR}/kelmor_plugin${CMAKE_SHARED_LIBRARY_SUFFIX}")
+else()
+  set(KELMOR_PLUGIN_FILE "${CMAKE_INSTALL_LIBDIR}/\
+${CMAKE_SHARED_LIBRARY_PREFIX}kelmor_plugin${CMAKE_SHARED_LIBRARY_SUFFIX}")
+endif()
+set_target_properties(kelmor_plugin PROPERTIES EXPORT_NAME plugin)
+
+# ==== The stand-in engine, its test kit and the host ====
+if(TARGET kelmor_standin)
+  set(standin_targets kelmor_standin)
+  if(TARGET kelmor_standin_engine)
+    list(APPEND standin_targets kelmor_standin_engine)
+  endif()
+  # Natively the kit is an object library: its objects are installed, and
+  # an executable that links kelmor::standin gets all of them.
+  install(TARGETS ${standin_targets} EXPORT kelmorTargets
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT Development
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Development
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT Development
+    OBJECTS DESTINATION "${CMAKE_INSTALL_LIBDIR}/kelmor"
+            COMPONENT Development)
+  install(FILES ${KELMOR_STANDIN_HEADERS}
+    DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/standin" COMPONENT Development)
+endif()
+if(TARGET kelmor_host)
+  install(TARGETS kelmor_host EXPORT kelmorTargets
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT Development)
+endif()
+
+# ==== The package ====
+install(EXPORT kelmorTargets NAMESPACE kelmor::
+  DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
+install(EXPORT kelmorPluginTargets NAMESPACE kelmor::
+  DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
+configure_package_config_file(cmake/kelmorConfig.cmake.in
+  "${CMAKE_CURRENT_BINARY_DIR}/kelmorConfig.cmake"
+  INSTALL_DESTINATION "${KELMOR_INSTALL_CMAKEDIR}"
+  PATH_VARS KELMOR_PLUGIN_FILE)
+write_basic_package_version_file(
+  "${CMAKE_CURRENT_BINARY_DIR}/kelmorConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    "${CMAKE_CURRENT_BINARY_DIR}/kelmorConfig.cmake"
+    "${CMAKE_CURRENT_BINARY_DIR}/kelmorConfigVersion.cmake"
+    cmake/KelmorAddPlugin.cmake
+    cmake/KelmorGoogleTest.cmake
+    cmake/windows_app.manifest
+    cmake/mingw-w64-x86_64.cmake
+  DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
+install(PROGRAMS cmake/wine-run
+  DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
