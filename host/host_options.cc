@@ -1,6 +1,7 @@
 #include "host_options.h"
 
 #include "flutter/standard_codec_serializer.h"
+#include "json_file.h"
 #include "json_value.h"
 
 namespace kelmor_host {
@@ -29,11 +30,36 @@ bool IsOption(const std::string& arg, const std::string& name) {
   return arg == name || arg.compare(0, name.size() + 1, name + "=") == 0;
 }
 
+// Files a JSON text `value` into `json` or, for "@PATH", `file`. `what`
+// names the text in a refusal; `standard_input_uses` counts "@-".
+bool TakeJson(const std::string& value, const std::string& what,
+              std::optional<std::string>* json,
+              std::optional<std::string>* file, int* standard_input_uses,
+              std::string* error) {
+  json->reset();
+  file->reset();
+  if (value.empty() || value[0] != '@') {
+    *json = value;
+    return true;
+  }
+  if (value.size() == 1) {
+    *error = what + ": no file name after @";
+    return false;
+  }
+  *file = value.substr(1);
+  if (**file == kStandardInputPath && ++*standard_input_uses > 1) {
+    *error = "standard input (@-) can give only one JSON text a run";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& args,
                       HostOptions* options, std::string* error) {
   bool only_calls = false;
+  int standard_input_uses = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!only_calls && arg == "--") {
@@ -54,6 +80,13 @@ bool ParseHostOptions(const std::vector<std::string>& args,
       if (!TakeValue(args, &i, "--windows-version", &version, error))
         return false;
       options->windows_version = version;
+    } else if (!only_calls && IsOption(arg, "--answer")) {
+      std::string answer;
+      if (!TakeValue(args, &i, "--answer", &answer, error) ||
+          !TakeJson(answer, "--answer", &options->answer_json,
+                    &options->answer_file, &standard_input_uses, error)) {
+        return false;
+      }
     } else if (!only_calls && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -61,8 +94,12 @@ bool ParseHostOptions(const std::vector<std::string>& args,
       const size_t equals = arg.find('=');
       MethodCallSpec call;
       call.method = arg.substr(0, equals);
-      if (equals != std::string::npos)
-        call.arguments_json = arg.substr(equals + 1);
+      if (equals != std::string::npos &&
+          !TakeJson(arg.substr(equals + 1), "arguments of " + call.method,
+                    &call.arguments_json, &call.arguments_file,
+                    &standard_input_uses, error)) {
+        return false;
+      }
       options->calls.push_back(std::move(call));
     }
   }
@@ -73,8 +110,32 @@ bool ParseHostOptions(const std::vector<std::string>& args,
   return true;
 }
 
+bool ReadJsonFiles(HostOptions* options, std::string* error) {
+  std::string reason;
+  for (MethodCallSpec& call : options->calls) {
+    if (!call.arguments_file) continue;
+    std::string text;
+    if (!ReadJsonFile(*call.arguments_file, &text, &reason)) {
+      *error = "arguments of " + call.method + ": " + reason;
+      return false;
+    }
+    call.arguments_json = std::move(text);
+    call.arguments_file.reset();
+  }
+  if (options->answer_file) {
+    std::string text;
+    if (!ReadJsonFile(*options->answer_file, &text, &reason)) {
+      *error = "--answer: " + reason;
+      return false;
+    }
+    options->answer_json = std::move(text);
+    options->answer_file.reset();
+  }
+  return true;
+}
+
 std::string HostUsage() {
-  return R"(Usage: kelmor_host [options] METHOD[=JSON] ...
+  return R"usage(Usage: kelmor_host [options] METHOD[=JSON | =@FILE | =@-] ...
 
 Loads a plugin library, registers it with a stand-in engine, sends each
 METHOD on the plugin's channel (with the JSON value as its arguments, when
@@ -82,12 +143,26 @@ given) and prints each reply on its own line:
   METHOD: success VALUE
   METHOD: error code=CODE message=MESSAGE details=VALUE
   METHOD: not implemented
+  METHOD: no reply
+  METHOD: no handler on the channel
+  METHOD: undecodable reply HEX
+Before that reply, it prints each call the plugin made to the application
+side, as it answers it (not implemented, unless --answer says otherwise):
+  application call on "CHANNEL": NAME VALUE
+with " (no reply wanted)" after a call sent without asking for an answer,
+and NAME quoted when it has spaces, quotes or control characters. A message
+that is no method call prints as
+  application message on "CHANNEL": undecodable, N bytes: HEX
 
 Options:
-  --library PATH           the plugin library (default: beside this program)
+  --library PATH           the plugin library (default: beside this program);
+                           a bare file name is one in the current folder
   --export NAME            its registration export
                            (default: KelmorPluginCApiRegisterWithRegistrar)
   --channel NAME           the method channel (default: kelmor)
+  --answer JSON | @FILE | @-
+                           answer the plugin's calls to the application side
+                           with success and this value
   --windows-version M.N[.SP]
                            the Windows version the stand-in reports
                            (not on Windows, where Windows itself answers;
@@ -95,17 +170,23 @@ Options:
   --help                   this text
   --                       what follows is methods, even if it starts with -
 
-JSON objects become maps with string keys; whole numbers become int32 or
-int64 by size. A JSON text is refused when it is longer than )" +
-         std::to_string(kMaxJsonTextBytes >> 20) +
-         R"( MiB or nests
-arrays and objects deeper than )" +
-         std::to_string(flutter::kMaxNestingDepth) +
-         R"( levels.
+A JSON text is given inline, or as @FILE to read it from a file, or as @- to
+read it from standard input (once a run). A command line holds at most 32767
+characters on Windows and 128 KiB per argument on Linux: give longer
+arguments as @FILE. JSON objects become maps with string keys; whole numbers
+become int32 or int64 by size. A JSON text is refused when it is longer than
+)usage" + std::to_string(kMaxJsonTextBytes >> 20) +
+         " MiB or nests arrays and objects deeper than " +
+         std::to_string(flutter::kMaxNestingDepth) + R"usage( levels.
 
-Exit codes: 0 done, 2 bad options or JSON, 3 the library does not load,
-4 the library lacks the export.
-)";
+Exit status:
+  0  every call was answered with success
+  1  some call was answered with an error or not implemented, or got no
+     reply, or had no handler, or got a reply that does not decode
+  2  bad options, JSON or argument file; nothing was sent
+  3  the library does not load
+  4  the library lacks the export
+)usage";
 }
 
 }  // namespace kelmor_host

@@ -1,4 +1,9 @@
 // The host program's command line.
+//
+// A JSON text on it (a method's arguments, --answer's value) is given inline
+// or as "@PATH", the contents of the file at PATH; "@-" is standard input,
+// which one run reads at most once. ParseHostOptions only notes the file;
+// ReadJsonFiles reads it in.
 #ifndef HOST_HOST_OPTIONS_H_
 #define HOST_HOST_OPTIONS_H_
 
@@ -6,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "json_file.h"
+
 namespace kelmor_host {
 
 struct MethodCallSpec {
   std::string method;
   std::optional<std::string> arguments_json;  // absent: no arguments
+  // "METHOD=@PATH": arguments_json is still to be read from PATH.
+  std::optional<std::string> arguments_file;
 };
 
 struct HostOptions {
@@ -19,12 +28,22 @@ struct HostOptions {
   std::string export_name = "KelmorPluginCApiRegisterWithRegistrar";
   std::string channel = "kelmor";
   std::optional<std::string> windows_version;  // off Windows only
+  // The success value that answers the plugin's calls to the application
+  // side; absent: they are answered "not implemented".
+  std::optional<std::string> answer_json;
+  std::optional<std::string> answer_file;  // "--answer @PATH", still to read
   std::vector<MethodCallSpec> calls;
 };
 
-// False, with a reason in `error`, for options it does not understand.
+// False, with a reason in `error`, for options it does not understand, an
+// "@" without a path, or standard input asked for twice.
 bool ParseHostOptions(const std::vector<std::string>& args,
                       HostOptions* options, std::string* error);
+
+// Reads every "@PATH" JSON text into its place. False, with a one-line
+// reason naming what the text was for, when a file cannot be read or is
+// longer than kMaxJsonTextBytes; what was read so far stays read.
+bool ReadJsonFiles(HostOptions* options, std::string* error);
 
 std::string HostUsage();
 

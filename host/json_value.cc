@@ -105,13 +105,17 @@ EncodableValue Convert(const json& node) {
 
 }  // namespace
 
+std::string JsonTooLongError(uint64_t bytes) {
+  return "JSON text of " + std::to_string(bytes) +
+         " bytes is longer than the limit of " +
+         std::to_string(kMaxJsonTextBytes) + " bytes (" +
+         std::to_string(kMaxJsonTextBytes >> 20) + " MiB)";
+}
+
 bool EncodableValueFromJson(const std::string& text, EncodableValue* value,
                             std::string* error) {
   if (text.size() > kMaxJsonTextBytes) {
-    *error = "JSON text of " + std::to_string(text.size()) +
-             " bytes is longer than the limit of " +
-             std::to_string(kMaxJsonTextBytes) + " bytes (" +
-             std::to_string(kMaxJsonTextBytes >> 20) + " MiB)";
+    *error = JsonTooLongError(text.size());
     return false;
   }
   if (!NestingWithin(text, flutter::kMaxNestingDepth)) {

@@ -9,6 +9,7 @@
 #define HOST_JSON_VALUE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "flutter/encodable_value.h"
@@ -16,9 +17,14 @@
 namespace kelmor_host {
 
 // The longest argument text taken: 64 MiB. A command line cannot carry that
-// much anywhere the host runs (one argument is at most 128 KiB on Linux); the
-// limit bounds what any caller can hand to EncodableValueFromJson.
+// much anywhere the host runs (one argument is at most 128 KiB on Linux, a
+// whole command line 32767 characters on Windows), but a file given as
+// "@PATH" can; the limit bounds what any caller can hand to
+// EncodableValueFromJson.
 constexpr size_t kMaxJsonTextBytes = size_t{64} << 20;
+
+// The reason given for a text of `bytes` bytes, over kMaxJsonTextBytes.
+std::string JsonTooLongError(uint64_t bytes);
 
 // False, with a one-line reason in `error` and `value` untouched, when
 // `text` is longer than kMaxJsonTextBytes, nests deeper than

@@ -2,8 +2,9 @@
 // its method channel from the command line.
 #include <iostream>
 #include <memory>
-#include <sstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flutter/standard_method_codec.h"
@@ -11,8 +12,15 @@
 #include "json_value.h"
 #include "plugin_library.h"
 #include "standin_engine.h"
-#include "value_text.h"
-#ifndef _WIN32
+#include "traffic_text.h"
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "utf16_text.h"
+#else
 #include "windows_version.h"
 #endif
 
@@ -21,56 +29,22 @@ namespace {
 using flutter::EncodableValue;
 using kelmor_host::HostOptions;
 using kelmor_host::MethodCallSpec;
-using kelmor_host::QuoteText;
-using kelmor_host::ValueToText;
 
+// The statuses --help and the README document.
 enum ExitCode {
-  kDone = 0,
+  kAllSucceeded = 0,
+  kSomeCallFailed = 1,
   kBadUsage = 2,
   kLibraryNotLoaded = 3,
   kExportMissing = 4,
 };
 
-// Turns a decoded reply envelope into the line the host prints.
-class ReplyPrinter : public flutter::MethodResult<EncodableValue> {
- public:
-  std::string line;
-
- protected:
-  void HandleSuccess(const EncodableValue* result) override {
-    line = "success " + (result ? ValueToText(*result) : std::string("null"));
-  }
-  void HandleError(const std::string& code, const std::string& message,
-                   const EncodableValue* details) override {
-    line = "error code=" + QuoteText(code) + " message=" + QuoteText(message) +
-           " details=" + (details ? ValueToText(*details) : "null");
-  }
-  void HandleNotImplemented() override { line = "not implemented"; }
-};
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-  std::ostringstream out;
-  out << std::hex << std::uppercase;
-  for (uint8_t byte : bytes) out << (byte < 16 ? " 0" : " ") << int(byte);
-  return out.str();
-}
-
-std::string DescribeResponse(const standin::Response& response) {
-  if (!response.delivered) return "no handler on the channel";
-  if (response.times_sent == 0) return "no reply";
-  if (response.bytes.empty()) return "not implemented";
-  ReplyPrinter printer;
-  if (!flutter::StandardMethodCodec::GetInstance().DecodeResponseEnvelope(
-          response.bytes.data(), response.bytes.size(), &printer)) {
-    return "undecodable reply" + Hex(response.bytes);
-  }
-  return printer.line;
-}
+using Bytes = std::vector<uint8_t>;
 
 // Encodes every call first, so that bad JSON stops the run before anything
 // is sent.
 bool EncodeCalls(const std::vector<MethodCallSpec>& calls,
-                 std::vector<std::vector<uint8_t>>* messages) {
+                 std::vector<Bytes>* messages) {
   const auto& codec = flutter::StandardMethodCodec::GetInstance();
   for (const MethodCallSpec& requested : calls) {
     std::unique_ptr<EncodableValue> arguments;
@@ -87,6 +61,22 @@ bool EncodeCalls(const std::vector<MethodCallSpec>& calls,
     flutter::MethodCall<> call(requested.method, std::move(arguments));
     messages->push_back(*codec.EncodeMethodCall(call));
   }
+  return true;
+}
+
+// The success envelope that answers calls to the application side; none
+// without --answer, and they are answered not implemented.
+bool EncodeAnswer(const HostOptions& options, std::optional<Bytes>* answer) {
+  if (!options.answer_json) return true;
+  EncodableValue value;
+  std::string error;
+  if (!kelmor_host::EncodableValueFromJson(*options.answer_json, &value,
+                                           &error)) {
+    std::cerr << "kelmor_host: --answer: " << error << std::endl;
+    return false;
+  }
+  *answer = *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(
+      &value);
   return true;
 }
 
@@ -110,15 +100,45 @@ bool ApplyWindowsVersion(const HostOptions& options) {
 #endif
 }
 
-int Run(const HostOptions& options) {
+// Prints each message the plugin sent to the application side since
+// `*printed` and answers each that waits for a reply. An answer may lead the
+// plugin to send more; those follow, until it sends no more.
+void AnswerApplicationSide(standin::Engine& engine,
+                           const std::optional<Bytes>& answer,
+                           size_t* printed) {
+  for (std::vector<standin::SentMessage> sent = engine.Sends();
+       *printed < sent.size(); sent = engine.Sends()) {
+    for (; *printed < sent.size(); ++*printed) {
+      const kelmor_host::SentText text =
+          kelmor_host::DescribeSent(sent[*printed]);
+      std::cout << text.line << std::endl;
+      // What is no method call gets no envelope: an empty reply.
+      if (answer && text.method_call) {
+        engine.AnswerSend(*printed, *answer);
+      } else {
+        engine.AnswerSendEmpty(*printed);
+      }
+    }
+  }
+}
+
+int Run(HostOptions options) {
   if (!ApplyWindowsVersion(options)) return kBadUsage;
-  std::vector<std::vector<uint8_t>> messages;
-  if (!EncodeCalls(options.calls, &messages)) return kBadUsage;
+  std::string error;
+  if (!kelmor_host::ReadJsonFiles(&options, &error)) {
+    std::cerr << "kelmor_host: " << error << std::endl;
+    return kBadUsage;
+  }
+  std::vector<Bytes> messages;
+  std::optional<Bytes> answer;
+  if (!EncodeCalls(options.calls, &messages) ||
+      !EncodeAnswer(options, &answer)) {
+    return kBadUsage;
+  }
 
   const std::string path = options.library.empty()
                                ? kelmor_host::DefaultPluginPath()
                                : options.library;
-  std::string error;
   auto library = kelmor_host::PluginLibrary::Open(path, &error);
   if (!library) {
     std::cerr << "kelmor_host: cannot load " << path << ": " << error
@@ -136,19 +156,26 @@ int Run(const HostOptions& options) {
   standin::Engine engine;
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
   register_plugin(registrar);
+  size_t printed = 0;
+  AnswerApplicationSide(engine, answer, &printed);
+  int status = kAllSucceeded;
   for (size_t i = 0; i < messages.size(); ++i) {
     const auto ticket = engine.Deliver(registrar, options.channel, messages[i]);
-    std::cout << options.calls[i].method << ": "
-              << DescribeResponse(engine.GetResponse(ticket)) << std::endl;
+    // Answered first, so that a plugin that answers with what came back
+    // from the application side has answered by now.
+    AnswerApplicationSide(engine, answer, &printed);
+    const kelmor_host::ReplyText reply =
+        kelmor_host::DescribeResponse(engine.GetResponse(ticket));
+    std::cout << options.calls[i].method << ": " << reply.line << std::endl;
+    if (!reply.success) status = kSomeCallFailed;
   }
   engine.DestroyRegistrar(registrar);
-  return kDone;
+  // What the plugin sent as it was torn down.
+  AnswerApplicationSide(engine, answer, &printed);
+  return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+int Main(const std::vector<std::string>& args) {
   HostOptions options;
   std::string error;
   if (!kelmor_host::ParseHostOptions(args, &options, &error)) {
@@ -157,7 +184,29 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << kelmor_host::HostUsage();
-    return kDone;
+    return kAllSucceeded;
   }
-  return Run(options);
+  return Run(std::move(options));
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The command line as Windows holds it, in UTF-16, taken into UTF-8; output
+// is UTF-8 too, and a console is told so for the run.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.push_back(kelmor_host::Utf8FromWide(std::wstring(argv[i])));
+  }
+  const UINT console_page = GetConsoleOutputCP();
+  if (console_page != 0) SetConsoleOutputCP(CP_UTF8);
+  const int status = Main(args);
+  if (console_page != 0) SetConsoleOutputCP(console_page);
+  return status;
+}
+#else
+int main(int argc, char** argv) {
+  return Main(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -15,7 +15,9 @@ class PluginLibrary {
  public:
   // Null, with the loader's reason in `error`, when it does not load. The
   // library stays loaded for the life of the process: its registrars live
-  // until the process ends.
+  // until the process ends. `path` is UTF-8; a bare file name names a file
+  // in the current folder, as any other path on the command line would,
+  // where the loader would search its own folders for it.
   static std::unique_ptr<PluginLibrary> Open(const std::string& path,
                                              std::string* error);
 
@@ -31,6 +33,13 @@ class PluginLibrary {
 
 // The plugin library's file name beside the running program.
 std::string DefaultPluginPath();
+
+#ifdef _WIN32
+// The system's message for a Windows error code, in UTF-8 on one line,
+// with `subject` where it names what failed, followed by "(Windows error
+// CODE)"; only the latter when the system has no message.
+std::string WindowsErrorText(unsigned long code, const std::string& subject);
+#endif
 
 }  // namespace kelmor_host
 

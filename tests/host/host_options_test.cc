@@ -36,6 +36,51 @@ TEST(HostOptions, Refusals) {
   }
 }
 
+// "@PATH" names a file still to be read, for a call or for --answer; the
+// text itself is never read as JSON.
+TEST(HostOptions, JsonTextsFromFilesAndStandardInput) {
+  HostOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseHostOptions(
+      {"a=@args.json", "b=@-", "--answer", "@answer.json"}, &options, &error))
+      << error;
+  ASSERT_EQ(options.calls.size(), 2u);
+  EXPECT_FALSE(options.calls[0].arguments_json);
+  EXPECT_EQ(options.calls[0].arguments_file, "args.json");
+  EXPECT_EQ(options.calls[1].arguments_file, kelmor_host::kStandardInputPath);
+  EXPECT_FALSE(options.answer_json);
+  EXPECT_EQ(options.answer_file, "answer.json");
+
+  HostOptions inline_answer;
+  ASSERT_TRUE(ParseHostOptions({"--answer=@answer.json", "--answer", "2", "x"},
+                               &inline_answer, &error));
+  EXPECT_EQ(inline_answer.answer_json, "2");  // the last one counts
+  EXPECT_FALSE(inline_answer.answer_file);
+}
+
+TEST(HostOptions, JsonFileRefusals) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"x=@"}, "arguments of x: no file name after @"},
+      {{"--answer=@", "x"}, "--answer: no file name after @"},
+      {{"x=@-", "y=@-"},
+       "standard input (@-) can give only one JSON text a run"},
+      {{"--answer", "@-", "y=@-"},
+       "standard input (@-) can give only one JSON text a run"},
+      {{"--answer"}, "option --answer needs a value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    HostOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseHostOptions(c.args, &options, &error));
+    EXPECT_EQ(error, c.error);
+  }
+}
+
 TEST(JsonValue, NumbersBySizeAndObjectsAsStringKeyedMaps) {
   flutter::EncodableValue value;
   std::string error;

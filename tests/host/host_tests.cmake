@@ -1,0 +1,241 @@
+# The host program end to end: its exit statuses, what it prints, where it
+# takes JSON texts from, and the plugin's calls to the application side,
+# through a test plugin. Natively, and in a Windows build under Wine.
+# Included from tests/CMakeLists.txt.
+
+set(host_dir "${CMAKE_CURRENT_LIST_DIR}")
+set(host_files "${CMAKE_CURRENT_BINARY_DIR}/host_files")
+
+# ==== The test plugin ====
+# Built like the plugin library, in a folder of its own so that nothing but
+# the path given finds it: channel "test", export
+# TestPluginRegisterWithRegistrar (see test_plugin.cc). Off Windows the host's
+# exported stand-in functions serve it.
+add_library(kelmor_test_plugin SHARED "${host_dir}/test_plugin.cc")
+target_link_libraries(kelmor_test_plugin PRIVATE flutter::wrapper)
+set_target_properties(kelmor_test_plugin PROPERTIES
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"
+  RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin")
+if(WIN32)
+  set_target_properties(kelmor_test_plugin PROPERTIES PREFIX "")
+  target_link_libraries(kelmor_test_plugin PRIVATE kelmor::engine_import)
+  if(MINGW)
+    target_link_options(kelmor_test_plugin PRIVATE -static
+                        "LINKER:--exclude-all-symbols")
+  endif()
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  target_link_options(kelmor_test_plugin PRIVATE
+    "LINKER:--version-script=${host_dir}/test_plugin.map")
+endif()
+kelmor_target_options(kelmor_test_plugin)
+
+set(test_plugin --library $<TARGET_FILE:kelmor_test_plugin>
+    --export TestPluginRegisterWithRegistrar --channel test)
+
+# ==== Files the cases read ====
+# A name with a space and letters outside any ANSI code page; arguments
+# nested one level past the codec's limit.
+set(unicode_file "${host_files}/Grüße 世界.json")
+file(WRITE "${unicode_file}" "\"🙂\"")
+string(REPEAT "[" 65 open_65)
+string(REPEAT "]" 65 close_65)
+file(WRITE "${host_files}/too_deep.json" "${open_65}${close_65}")
+file(WRITE "${host_files}/answer.json" "{\"from\": \"file\"}")
+# Longer than a command line takes on Linux (128 KiB an argument) or
+# Windows (32767 characters in all).
+string(REPEAT "a" 200000 long_text)
+file(WRITE "${host_files}/long.json" "\"${long_text}\"")
+
+# ==== The case runner ====
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(host_emulator "${PROJECT_SOURCE_DIR}/cmake/wine-run|${CMAKE_BINARY_DIR}/wine|win10")
+  set(host_on_windows TRUE)
+else()
+  set(host_emulator "")
+  set(host_on_windows FALSE)
+endif()
+
+# kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
+#                  [ERROR_CONTAINS regex] [INPUT file]
+#                  [WORKING_DIRECTORY dir] [NATIVE | WINDOWS] ARGS args...)
+# Runs the host with ARGS and checks its exit status, its whole standard
+# output against OUTPUT, its one line of standard error against ERROR or
+# its standard error, of any length, against ERROR_CONTAINS (see
+# expect_exit.cmake). A case runs in native and Windows builds alike,
+# unless NATIVE or WINDOWS keeps it to one. ARGS may hold no '|' or ';'.
+function(kelmor_host_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS"
+    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY" "ARGS")
+  if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
+    return()
+  endif()
+  string(REPLACE ";" "|" args "${ARG_ARGS}")
+  set(checks "")
+  if(DEFINED ARG_OUTPUT)
+    list(APPEND checks "-DEXPECTED_OUTPUT=${ARG_OUTPUT}")
+  endif()
+  if(DEFINED ARG_ERROR)
+    list(APPEND checks "-DEXPECTED_ERROR=${ARG_ERROR}")
+  endif()
+  if(DEFINED ARG_ERROR_CONTAINS)
+    list(APPEND checks "-DERROR_CONTAINS=${ARG_ERROR_CONTAINS}")
+  endif()
+  if(DEFINED ARG_INPUT)
+    list(APPEND checks "-DINPUT=${ARG_INPUT}")
+  endif()
+  add_test(NAME host_${name}
+    COMMAND "${CMAKE_COMMAND}" "-DEMULATOR=${host_emulator}"
+            -DPROGRAM=$<TARGET_FILE:kelmor_host> "-DARGS=${args}"
+            -DEXPECTED=${ARG_EXIT} ${checks}
+            -P "${host_dir}/expect_exit.cmake")
+  if(DEFINED ARG_WORKING_DIRECTORY)
+    set_tests_properties(host_${name} PROPERTIES
+                         WORKING_DIRECTORY "${ARG_WORKING_DIRECTORY}")
+  endif()
+endfunction()
+
+set(ten "getPlatformVersion: success \"Windows 10\\+\"\n")
+
+# ==== Exit statuses ====
+# 0 only when every call succeeded; 1 when any did not, whichever came last.
+kelmor_host_test(all_succeeded EXIT 0 OUTPUT "^${ten}${ten}$"
+  ARGS getPlatformVersion "getPlatformVersion={\"a\":[1,2]}")
+kelmor_host_test(help EXIT 0 OUTPUT "^Usage: kelmor_host.*Exit status:\n  0 "
+  ARGS --help)
+kelmor_host_test(not_implemented EXIT 1
+  OUTPUT "^other: not implemented\n${ten}$"
+  ARGS other "getPlatformVersion={\"a\":1}")
+kelmor_host_test(error_exits_1 EXIT 1
+  OUTPUT "^fail: error code=\"failed\" message=\"asked to fail\" details={\"why\": 1}\n$"
+  ARGS ${test_plugin} "fail={\"why\":1}")
+kelmor_host_test(no_reply_exits_1 EXIT 1
+  OUTPUT "^keep: no reply\necho: success 1\n$"
+  ARGS ${test_plugin} keep echo=1)
+kelmor_host_test(no_handler_exits_1 NATIVE EXIT 1
+  OUTPUT "^getPlatformVersion: no handler on the channel\n$"
+  ARGS --channel nowhere getPlatformVersion)
+
+kelmor_host_test(bad_json NATIVE EXIT 2 ARGS "x={bad")
+kelmor_host_test(bad_option NATIVE EXIT 2 ARGS --bogus x)
+kelmor_host_test(bad_version NATIVE EXIT 2 ARGS --windows-version ten x)
+kelmor_host_test(missing_export NATIVE EXIT 4 ARGS --export Missing x)
+kelmor_host_test(missing_library NATIVE EXIT 3
+  ERROR "^kelmor_host: cannot load /nonexistent/plugin.so: .*No such file"
+  ARGS --library /nonexistent/plugin.so x)
+
+# Windows' own words for why a library does not load, not only its number.
+kelmor_host_test(missing_library_text WINDOWS EXIT 3
+  ERROR "^kelmor_host: cannot load C:/missing/plugin.dll: [^\n]*[a-z][^\n]* \\(Windows error 126\\)$"
+  ARGS --library C:/missing/plugin.dll x)
+kelmor_host_test(not_a_library_text WINDOWS EXIT 3
+  ERROR "^kelmor_host: cannot load [^\n]*answer.json: [^%\n]*answer\\.json[^%\n]* \\(Windows error 193\\)$"
+  ARGS --library "${host_files}/answer.json" x)
+
+# ==== Versions the stand-in reports ====
+kelmor_host_test(version_10 NATIVE EXIT 0 OUTPUT "^${ten}$"
+  ARGS getPlatformVersion)
+kelmor_host_test(version_6_3 NATIVE EXIT 0
+  OUTPUT "^getPlatformVersion: success \"Windows 8\"\n$"
+  ARGS --windows-version 6.3 getPlatformVersion)
+kelmor_host_test(version_6_1 NATIVE EXIT 0
+  OUTPUT "^getPlatformVersion: success \"Windows 7\"\n$"
+  ARGS --windows-version=6.1 getPlatformVersion)
+kelmor_host_test(version_6_0 NATIVE EXIT 0
+  OUTPUT "^getPlatformVersion: success \"Windows \"\n$"
+  ARGS --windows-version 6.0 getPlatformVersion)
+
+# ==== JSON texts from files and standard input ====
+set(echoed "^echo: success {\"big\": 5000000000, \"list\": \\[1, 2\\.5, \"Grüße\"\\], \"none\": null}\n$")
+kelmor_host_test(arguments_from_file EXIT 0 OUTPUT "${echoed}"
+  ARGS ${test_plugin} "echo=@${host_dir}/arguments.json")
+kelmor_host_test(arguments_from_standard_input EXIT 0 OUTPUT "${echoed}"
+  INPUT "${host_dir}/arguments.json" ARGS ${test_plugin} echo=@-)
+kelmor_host_test(arguments_from_unicode_file_name EXIT 0
+  OUTPUT "^echo: success \"🙂\"\n$"
+  ARGS ${test_plugin} "echo=@${unicode_file}")
+kelmor_host_test(argument_file_missing EXIT 2
+  ERROR "^kelmor_host: arguments of x: cannot read ${host_files}/missing.json: No such file or directory$"
+  ARGS "x=@${host_files}/missing.json")
+kelmor_host_test(standard_input_twice NATIVE EXIT 2
+  ERROR_CONTAINS "^kelmor_host: standard input \\(@-\\) can give only one JSON text a run\n\nUsage: "
+  ARGS x=@- --answer @-)
+# The way to give what a command line cannot hold. Under Wine, a command
+# line too long for Windows starts nothing, but it does not go unexplained.
+kelmor_host_test(long_arguments_from_file EXIT 0
+  OUTPUT "^echo: success \"a+\"\n$"
+  ARGS ${test_plugin} "echo=@${host_files}/long.json")
+string(REPEAT "a" 40000 text_40000)
+kelmor_host_test(long_command_line WINDOWS EXIT 2
+  ERROR "^wine-run: Wine starts no program whose command line is over 32767 characters, and this one comes to about [0-9]+: give long arguments in a file \\(for kelmor_host: METHOD=@FILE\\)$"
+  ARGS "x=\"${text_40000}\"")
+
+# A file is held to the command line's limits.
+kelmor_host_test(argument_file_too_deep NATIVE EXIT 2
+  ERROR "^kelmor_host: arguments of x: JSON arrays and objects nested deeper than 64 levels$"
+  ARGS "x=@${host_files}/too_deep.json")
+
+# Arguments nested past the codec's limit are refused with one line on the
+# standard error and exit 2, however deep they go; at the limit they are sent.
+set(too_deep "^kelmor_host: arguments of x: JSON arrays and objects nested \
+deeper than 64 levels$")
+foreach(depth 64 20000)
+  string(REPEAT "[" ${depth} open_${depth})
+  string(REPEAT "]" ${depth} close_${depth})
+endforeach()
+kelmor_host_test(json_depth_64 NATIVE EXIT 1 OUTPUT "^x: not implemented\n$"
+  ARGS "x=${open_64}${close_64}")
+kelmor_host_test(json_depth_65 NATIVE EXIT 2 ERROR "${too_deep}"
+  ARGS "x=${open_65}${close_65}")
+kelmor_host_test(json_depth_20000 NATIVE EXIT 2 ERROR "${too_deep}"
+  ARGS "x=${open_20000}${close_20000}")
+kelmor_host_test(json_open_20000 NATIVE EXIT 2 ERROR "${too_deep}"
+  ARGS "x=${open_20000}")
+
+# ==== A library named by its bare file name ====
+kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
+  WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"
+  ARGS --library $<TARGET_FILE_NAME:kelmor_test_plugin>
+       --export TestPluginRegisterWithRegistrar --channel test echo=1)
+
+# ==== Calls to the application side ====
+# Each is printed and answered before the reply to the call that made it;
+# unanswered by --answer, they are not implemented.
+kelmor_host_test(application_calls EXIT 1
+  OUTPUT "^application call on \"test\": question {\"q\": \"why\"}
+ask: not implemented
+application call on \"test\": note \\[1\\] \\(no reply wanted\\)
+tell: success null
+echo: success 2\n$"
+  ARGS ${test_plugin} "ask={\"q\":\"why\"}" "tell=[1]" echo=2)
+kelmor_host_test(application_calls_answered EXIT 0
+  OUTPUT "^application call on \"test\": question \"why\"\nask: success {\"ok\": true}\n$"
+  ARGS ${test_plugin} --answer "{\"ok\":true}" "ask=\"why\"")
+kelmor_host_test(application_calls_answered_from_file NATIVE EXIT 0
+  OUTPUT "^application call on \"test\": question null\nask: success {\"from\": \"file\"}\n$"
+  ARGS ${test_plugin} "--answer=@${host_files}/answer.json" ask)
+kelmor_host_test(answer_not_json NATIVE EXIT 2
+  ERROR "^kelmor_host: --answer: not valid JSON: "
+  ARGS ${test_plugin} --answer "{" ask)
+
+# ==== Text outside ASCII ====
+# Through the command line, the plugin and the application side and back.
+set(unicode "Grüße, 世界 ✓ 🙂")
+kelmor_host_test(unicode_round_trip EXIT 0
+  OUTPUT "^echo: success \"${unicode}\"
+application call on \"test\": question \"${unicode}\"
+ask: success \"${unicode}\"\n$"
+  ARGS ${test_plugin} "--answer=\"${unicode}\"" "echo=\"${unicode}\""
+       "ask=\"${unicode}\"")
+
+# ==== Under valgrind, in builds without sanitizers ====
+find_program(KELMOR_VALGRIND valgrind)
+if(KELMOR_VALGRIND AND NOT KELMOR_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
+  set(host_emulator "${KELMOR_VALGRIND}|--error-exitcode=99|--leak-check=full|--errors-for-leak-kinds=definite,indirect")
+  # The main job, and an unknown method's status.
+  kelmor_host_test(under_valgrind EXIT 1
+    ARGS getPlatformVersion other "getPlatformVersion={\"a\":[1,2.5]}")
+  kelmor_host_test(test_plugin_under_valgrind EXIT 0
+    ARGS ${test_plugin} --answer "[1]" ask=1 tell=2
+         "echo=@${host_dir}/arguments.json")
+endif()

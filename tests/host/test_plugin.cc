@@ -1,0 +1,112 @@
+// A plugin for the host's end-to-end tests, on channel "test":
+//   echo  answers with its arguments;
+//   ask   calls "question" with its arguments on the application side and
+//         answers with whatever came back;
+//   tell  calls "note" with its arguments on the application side without
+//         asking for a reply, and answers null;
+//   fail  answers the error "failed" with its arguments as details;
+//   keep  keeps its result unanswered for as long as the plugin lives;
+// anything else is not implemented.
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "flutter/callback_guard.h"
+#include "flutter/encodable_value.h"
+#include "flutter/method_channel.h"
+#include "flutter/method_result_functions.h"
+#include "flutter/plugin_registrar_manager.h"
+#include "flutter/standard_method_codec.h"
+#include "flutter_desktop_api.h"
+
+#if defined(_WIN32)
+#define TEST_PLUGIN_EXPORT __declspec(dllexport)
+#else
+#define TEST_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" TEST_PLUGIN_EXPORT void TestPluginRegisterWithRegistrar(
+    FlutterDesktopPluginRegistrarRef registrar);
+
+namespace {
+
+using flutter::EncodableValue;
+using Result = flutter::MethodResult<EncodableValue>;
+
+class TestPlugin : public flutter::Plugin {
+ public:
+  explicit TestPlugin(flutter::BinaryMessenger* messenger)
+      : channel_(messenger, "test",
+                 &flutter::StandardMethodCodec::GetInstance()) {
+    channel_.SetCallHandler([this](const auto& call, auto result) {
+      Handle(call, std::move(result));
+    });
+  }
+
+ private:
+  void Handle(const flutter::MethodCall<EncodableValue>& call,
+              std::unique_ptr<Result> result) {
+    const std::string& method = call.MethodName();
+    const EncodableValue arguments =
+        call.Arguments() ? *call.Arguments() : EncodableValue();
+    if (method == "echo") {
+      result->Success(arguments);
+    } else if (method == "ask") {
+      Ask(arguments, std::move(result));
+    } else if (method == "tell") {
+      channel_.InvokeMethod("note",
+                            std::make_unique<EncodableValue>(arguments));
+      result->Success();
+    } else if (method == "fail") {
+      result->Error("failed", "asked to fail", arguments);
+    } else if (method == "keep") {
+      kept_.push_back(std::move(result));
+    } else {
+      result->NotImplemented();
+    }
+  }
+
+  // The answer from the application side becomes the answer to the call.
+  void Ask(const EncodableValue& arguments, std::unique_ptr<Result> result) {
+    std::shared_ptr<Result> shared = std::move(result);
+    channel_.InvokeMethod(
+        "question", std::make_unique<EncodableValue>(arguments),
+        std::make_unique<flutter::MethodResultFunctions<>>(
+            [shared](const EncodableValue* value) {
+              if (value) {
+                shared->Success(*value);
+              } else {
+                shared->Success();
+              }
+            },
+            [shared](const std::string& code, const std::string& message,
+                     const EncodableValue* details) {
+              if (details) {
+                shared->Error(code, message, *details);
+              } else {
+                shared->Error(code, message);
+              }
+            },
+            [shared] { shared->NotImplemented(); }));
+  }
+
+  flutter::MethodChannel<> channel_;
+  std::vector<std::unique_ptr<Result>> kept_;
+};
+
+}  // namespace
+
+void TestPluginRegisterWithRegistrar(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  // Called from C: nothing may unwind into it.
+  try {
+    flutter::PluginRegistrarWindows* windows_registrar =
+        flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
+            registrar);
+    windows_registrar->AdoptPlugin(
+        std::make_unique<TestPlugin>(windows_registrar->GetMessenger()));
+  } catch (...) {
+    flutter::internal::ReportCaughtException("TestPluginRegisterWithRegistrar");
+  }
+}
