@@ -9,12 +9,18 @@ namespace {
 
 // Elements sized exactly before the rest are taken to be like them.
 constexpr size_t kSampled = 16;
+// What a guess may add beyond a few times the sampled elements.
+constexpr size_t kSlack = 64 * 1024;
 
 size_t PrefixLength(size_t count) {
   if (count < kSizeUint16Marker) return 1;
   return count <= 0xFFFF ? 3 : 5;
 }
 
+// A list or map sized from its first elements, exactly: the rest are taken
+// to be like them, but never to need more than a few times what the first
+// took, so that a few large elements before many small ones cannot make it
+// ask for far more than the message needs.
 template <typename Container, typename SizeOfElement>
 size_t ContainerEnd(const Container& container, size_t offset,
                     SizeOfElement size_of) {
@@ -26,25 +32,36 @@ size_t ContainerEnd(const Container& container, size_t offset,
     offset = size_of(*it, offset);
   }
   if (sampled == container.size()) return offset;
-  const size_t per_element = (offset - start) / sampled + 1;
-  return start + per_element * container.size();
+  const size_t taken = offset - start;
+  const size_t per_element = taken / sampled + 1;
+  const size_t extrapolated = start + per_element * container.size();
+  return std::min(extrapolated, offset + 4 * taken + kSlack);
 }
 
 }  // namespace
 
 size_t EstimatedEnd(const StandardCodecSerializer& serializer,
                     const EncodableValue& value, size_t offset) {
+  // The sampled elements of a large container are sized exactly, so that
+  // guesses do not build on guesses.
+  const auto exact = [&](const EncodableValue& element, size_t at) {
+    return serializer.EncodedEnd(element, at);
+  };
   if (const auto* list = std::get_if<EncodableList>(&value)) {
+    if (list->size() > kSampled) return ContainerEnd(*list, offset, exact);
     return ContainerEnd(*list, offset,
                         [&](const EncodableValue& element, size_t at) {
                           return EstimatedEnd(serializer, element, at);
                         });
   }
   if (const auto* map = std::get_if<EncodableMap>(&value)) {
+    const bool large = map->size() > kSampled;
     return ContainerEnd(
         *map, offset, [&](const EncodableMap::value_type& entry, size_t at) {
-          return EstimatedEnd(serializer, entry.second,
-                              EstimatedEnd(serializer, entry.first, at));
+          return large
+                     ? exact(entry.second, exact(entry.first, at))
+                     : EstimatedEnd(serializer, entry.second,
+                                    EstimatedEnd(serializer, entry.first, at));
         });
   }
   return serializer.EncodedEnd(value, offset);

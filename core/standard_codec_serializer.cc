@@ -81,9 +81,14 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
     if (ByteBufferStreamReader* reader = OwnReader(stream)) {
       using internal::BufferReaderAccess;
       internal::BufferSource source = BufferReaderAccess::SourceOf(*reader);
-      EncodableValue value = internal::DecodeValueOfType(type, source);
-      BufferReaderAccess::MoveTo(reader, source.position());
-      return value;
+      // The reader moves on as far as the source read, also when an
+      // exception cuts the value short, as it would on the general path.
+      struct Commit {
+        ByteBufferStreamReader* reader;
+        const internal::BufferSource& source;
+        ~Commit() { BufferReaderAccess::MoveTo(reader, source.position()); }
+      } commit{reader, source};
+      return internal::DecodeValueOfType(type, source);
     }
   }
   internal::StreamSource source(*this, stream);

@@ -1,5 +1,6 @@
 #include "flutter/standard_method_codec.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -15,7 +16,13 @@ namespace {
 // usually one allocation, and a writer over it; the writer borrows the
 // buffer.
 struct Envelope {
-  explicit Envelope(size_t size) { bytes->reserve(size); }
+  // Beyond this the buffer grows as it is written: a guess never reserves
+  // more than this much.
+  static constexpr size_t kMaxReserve = size_t{16} << 20;
+
+  explicit Envelope(size_t size) {
+    bytes->reserve(std::min(size, kMaxReserve));
+  }
 
   std::unique_ptr<std::vector<uint8_t>> bytes =
       std::make_unique<std::vector<uint8_t>>();

@@ -55,7 +55,8 @@ class StreamSource {
   ByteStreamReader* stream_;
 };
 
-// Reads elements of T from bytes that need not be aligned for T.
+// Reads elements of T from bytes that need not be aligned for T, so that a
+// typed list is built straight from the message in one pass.
 template <typename T>
 class UnalignedIterator {
  public:
@@ -67,17 +68,39 @@ class UnalignedIterator {
 
   explicit UnalignedIterator(const uint8_t* at) : at_(at) {}
 
-  T operator*() const {
+  T operator*() const { return (*this)[0]; }
+  T operator[](difference_type index) const {
     T value;
-    std::memcpy(&value, at_, sizeof(T));
+    std::memcpy(&value, at_ + index * kWidth, sizeof(T));
     return value;
   }
-  UnalignedIterator& operator++() {
-    at_ += sizeof(T);
+  UnalignedIterator& operator++() { return *this += 1; }
+  UnalignedIterator operator++(int) {
+    UnalignedIterator before = *this;
+    *this += 1;
+    return before;
+  }
+  UnalignedIterator& operator--() { return *this -= 1; }
+  UnalignedIterator operator--(int) {
+    UnalignedIterator before = *this;
+    *this -= 1;
+    return before;
+  }
+  UnalignedIterator& operator+=(difference_type n) {
+    at_ += n * kWidth;
     return *this;
   }
+  UnalignedIterator& operator-=(difference_type n) { return *this += -n; }
+  UnalignedIterator operator+(difference_type n) const {
+    return UnalignedIterator(at_ + n * kWidth);
+  }
+  friend UnalignedIterator operator+(difference_type n,
+                                     const UnalignedIterator& it) {
+    return it + n;
+  }
+  UnalignedIterator operator-(difference_type n) const { return *this + -n; }
   difference_type operator-(const UnalignedIterator& other) const {
-    return (at_ - other.at_) / static_cast<difference_type>(sizeof(T));
+    return (at_ - other.at_) / kWidth;
   }
   bool operator==(const UnalignedIterator& other) const {
     return at_ == other.at_;
@@ -85,10 +108,35 @@ class UnalignedIterator {
   bool operator!=(const UnalignedIterator& other) const {
     return at_ != other.at_;
   }
+  bool operator<(const UnalignedIterator& other) const {
+    return at_ < other.at_;
+  }
+  bool operator>(const UnalignedIterator& other) const { return other < *this; }
+  bool operator<=(const UnalignedIterator& other) const {
+    return !(other < *this);
+  }
+  bool operator>=(const UnalignedIterator& other) const {
+    return !(*this < other);
+  }
 
  private:
+  static constexpr difference_type kWidth = sizeof(T);
+
   const uint8_t* at_;
 };
+
+// A block of `count` elements built from their bytes.
+template <typename Block>
+Block MakeBlock(const uint8_t* start, size_t count) {
+  using Element = typename Block::value_type;
+  if constexpr (sizeof(Element) == 1) {
+    const auto* first = reinterpret_cast<const Element*>(start);
+    return Block(first, first + count);
+  } else {
+    return Block(UnalignedIterator<Element>(start),
+                 UnalignedIterator<Element>(start + count * sizeof(Element)));
+  }
+}
 
 class BufferSource {
  public:
@@ -132,15 +180,12 @@ class BufferSource {
       ReportInvalidRead();
       return Block(count, Element());
     }
+    // Moves on only once the block is made, as a read into a block made
+    // first would.
     const uint8_t* start = bytes_ + position_;
+    Block block = MakeBlock<Block>(start, count);
     position_ += length;
-    if constexpr (sizeof(Element) == 1) {
-      const auto* first = reinterpret_cast<const Element*>(start);
-      return Block(first, first + count);
-    } else {
-      return Block(UnalignedIterator<Element>(start),
-                   UnalignedIterator<Element>(start + length));
-    }
+    return block;
   }
 
   uint64_t position() const { return position_; }

@@ -55,13 +55,7 @@ class BufferSink {
   // new bytes are zero until written) and cut back to what was written when
   // the sink goes.
   explicit BufferSink(std::vector<uint8_t>* buffer)
-      : buffer_(buffer), size_(buffer->size()) {
-    // Room already reserved is taken at once (as far as kAhead), so that a
-    // message sized beforehand is written without growing.
-    if (buffer_->capacity() > size_) {
-      buffer_->resize(std::min(buffer_->capacity(), size_ + kAhead));
-    }
-  }
+      : buffer_(buffer), size_(buffer->size()) {}
   ~BufferSink() { buffer_->resize(size_); }
   BufferSink(const BufferSink&) = delete;
   BufferSink& operator=(const BufferSink&) = delete;
@@ -95,20 +89,23 @@ class BufferSink {
     return at;
   }
 
-  // Makes room for `count` more bytes and a little beyond. Within the
-  // vector's capacity only what is about to be written is zero-filled, so
-  // pages reserved ahead are not touched until used; past it, the capacity
-  // doubles.
+  // Makes room for `count` more bytes and a little beyond, the more the
+  // longer this sink writes (so that many small writes on one writer stay
+  // cheap). Within the vector's capacity only what is about to be written
+  // is zero-filled, so that pages reserved ahead are not touched until
+  // used; past it, the capacity doubles.
   void Grow(size_t count) {
     const size_t needed = size_ + count;
     if (needed > buffer_->capacity()) {
       buffer_->reserve(std::max(needed, 2 * buffer_->capacity()));
     }
-    buffer_->resize(std::min(needed + kAhead, buffer_->capacity()));
+    buffer_->resize(std::min(needed + ahead_, buffer_->capacity()));
+    ahead_ = std::min(2 * ahead_, kAhead);
   }
 
   std::vector<uint8_t>* buffer_;
   size_t size_;  // bytes written, from the vector's first
+  size_t ahead_ = 64;
 };
 
 // Counts what BufferSink would append to a buffer of `size` bytes. Writes

@@ -22,7 +22,9 @@
 // for maps whose keys arrive out of order), writes at most n + 1 lines, and
 // holds at most about 64 bytes of heap per message byte (a list of maps
 // holding the three one-byte keys null, true and false is the densest; a
-// list of nulls holds 56); 100 per byte is the documented ceiling.
+// list of nulls holds 56); 100 per byte is the documented ceiling. Through a
+// reader that cannot tell what is left, containers grow as their elements
+// arrive, which can hold up to three times that while a list doubles.
 #ifndef FLUTTER_STANDARD_CODEC_SERIALIZER_H_
 #define FLUTTER_STANDARD_CODEC_SERIALIZER_H_
 

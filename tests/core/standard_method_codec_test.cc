@@ -14,9 +14,9 @@ using flutter::StandardMethodCodec;
 using kelmor_test::Bytes;
 using kelmor_test::Hex;
 using kelmor_test::kInvalidRead;
-using standin::RecordingResult;
 using kelmor_test::StderrCapture;
 using kelmor_test::ToHex;
+using standin::RecordingResult;
 using Kind = RecordingResult::Kind;
 
 const StandardMethodCodec& Codec() {
@@ -181,6 +181,24 @@ TEST(StandardMethodCodec, OneSharedCodecPerSerializer) {
             &StandardMethodCodec::GetInstance());
   EXPECT_EQ(&StandardMethodCodec::GetInstance(&extension),
             &StandardMethodCodec::GetInstance(&extension));
+}
+
+}  // namespace
+
+namespace {
+
+// Found in review: a list whose first elements are large was taken to be
+// large throughout, and a 1 MB reply reserved gigabytes.
+TEST(StandardMethodCodec, EnvelopeRoomIsBoundedByWhatTheMessageHolds) {
+  flutter::EncodableList list(16, EncodableValue(std::string(65536, 'x')));
+  list.resize(100016);  // then nulls
+  const EncodableValue value(std::move(list));
+  const auto envelope =
+      flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&value);
+  EXPECT_EQ(
+      envelope->size(),
+      flutter::StandardCodecSerializer::GetInstance().EncodedEnd(value, 1));
+  EXPECT_LE(envelope->capacity(), 5 * envelope->size() + (1 << 20));
 }
 
 }  // namespace
