@@ -49,6 +49,9 @@ function(kelmor_add_gtest name)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
   else()
+    # Again here: the module names its discovery script in a variable of
+    # the scope that includes it, which need not be the caller's.
+    include(GoogleTest)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
