@@ -23,7 +23,7 @@ size_t PrefixLength(size_t count) {
 // ask for far more than the message needs.
 template <typename Container, typename SizeOfElement>
 size_t ContainerEnd(const Container& container, size_t offset,
-                    SizeOfElement size_of) {
+                    SizeOfElement size_of, bool* guessed) {
   offset += 1 + PrefixLength(container.size());
   const size_t start = offset;
   size_t sampled = 0;
@@ -32,6 +32,7 @@ size_t ContainerEnd(const Container& container, size_t offset,
     offset = size_of(*it, offset);
   }
   if (sampled == container.size()) return offset;
+  *guessed = true;
   const size_t taken = offset - start;
   const size_t per_element = taken / sampled + 1;
   const size_t extrapolated = start + per_element * container.size();
@@ -41,28 +42,34 @@ size_t ContainerEnd(const Container& container, size_t offset,
 }  // namespace
 
 size_t EstimatedEnd(const StandardCodecSerializer& serializer,
-                    const EncodableValue& value, size_t offset) {
+                    const EncodableValue& value, size_t offset, bool* guessed) {
   // The sampled elements of a large container are sized exactly, so that
   // guesses do not build on guesses.
   const auto exact = [&](const EncodableValue& element, size_t at) {
     return serializer.EncodedEnd(element, at);
   };
   if (const auto* list = std::get_if<EncodableList>(&value)) {
-    if (list->size() > kSampled) return ContainerEnd(*list, offset, exact);
-    return ContainerEnd(*list, offset,
-                        [&](const EncodableValue& element, size_t at) {
-                          return EstimatedEnd(serializer, element, at);
-                        });
+    if (list->size() > kSampled) {
+      return ContainerEnd(*list, offset, exact, guessed);
+    }
+    return ContainerEnd(
+        *list, offset,
+        [&](const EncodableValue& element, size_t at) {
+          return EstimatedEnd(serializer, element, at, guessed);
+        },
+        guessed);
   }
   if (const auto* map = std::get_if<EncodableMap>(&value)) {
     const bool large = map->size() > kSampled;
     return ContainerEnd(
-        *map, offset, [&](const EncodableMap::value_type& entry, size_t at) {
-          return large
-                     ? exact(entry.second, exact(entry.first, at))
-                     : EstimatedEnd(serializer, entry.second,
-                                    EstimatedEnd(serializer, entry.first, at));
-        });
+        *map, offset,
+        [&](const EncodableMap::value_type& entry, size_t at) {
+          if (large) return exact(entry.second, exact(entry.first, at));
+          const size_t key_end =
+              EstimatedEnd(serializer, entry.first, at, guessed);
+          return EstimatedEnd(serializer, entry.second, key_end, guessed);
+        },
+        guessed);
   }
   return serializer.EncodedEnd(value, offset);
 }

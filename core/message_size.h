@@ -15,8 +15,9 @@ namespace internal {
 // from its first few, which suits the usual collections of like elements, so
 // that a large message is not walked twice. A wrong guess costs one more
 // growth of the buffer or some capacity left unused, never wrong bytes.
+// Sets `*guessed` when any part of it was extrapolated.
 size_t EstimatedEnd(const StandardCodecSerializer& serializer,
-                    const EncodableValue& value, size_t offset);
+                    const EncodableValue& value, size_t offset, bool* guessed);
 
 }  // namespace internal
 }  // namespace flutter

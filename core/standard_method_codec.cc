@@ -16,12 +16,12 @@ namespace {
 // usually one allocation, and a writer over it; the writer borrows the
 // buffer.
 struct Envelope {
-  // Beyond this the buffer grows as it is written: a guess never reserves
-  // more than this much.
-  static constexpr size_t kMaxReserve = size_t{16} << 20;
+  // A guess never reserves more than this; beyond it the buffer grows as it
+  // is written. An exact size is reserved whole.
+  static constexpr size_t kMaxGuess = size_t{16} << 20;
 
-  explicit Envelope(size_t size) {
-    bytes->reserve(std::min(size, kMaxReserve));
+  Envelope(size_t size, bool guessed) {
+    bytes->reserve(guessed ? std::min(size, kMaxGuess) : size);
   }
 
   std::unique_ptr<std::vector<uint8_t>> bytes =
@@ -70,8 +70,10 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
   const EncodableValue null_value;
   const EncodableValue& arguments =
       method_call.Arguments() ? *method_call.Arguments() : null_value;
-  Envelope envelope(internal::EstimatedEnd(*serializer_, arguments,
-                                           serializer_->EncodedEnd(name)));
+  bool guessed = false;
+  const size_t size = internal::EstimatedEnd(
+      *serializer_, arguments, serializer_->EncodedEnd(name), &guessed);
+  Envelope envelope(size, guessed);
   serializer_->WriteValue(name, &envelope.writer);
   serializer_->WriteValue(arguments, &envelope.writer);
   return std::move(envelope.bytes);
@@ -81,7 +83,9 @@ std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
   const EncodableValue null_value;
   const EncodableValue& value = result ? *result : null_value;
-  Envelope envelope(internal::EstimatedEnd(*serializer_, value, 1));
+  bool guessed = false;
+  const size_t size = internal::EstimatedEnd(*serializer_, value, 1, &guessed);
+  Envelope envelope(size, guessed);
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
   serializer_->WriteValue(value, &envelope.writer);
   return std::move(envelope.bytes);
@@ -95,9 +99,12 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
       error_message.empty() ? EncodableValue() : EncodableValue(error_message);
   const EncodableValue null_value;
   const EncodableValue& details = error_details ? *error_details : null_value;
-  Envelope envelope(internal::EstimatedEnd(
+  bool guessed = false;
+  const size_t size = internal::EstimatedEnd(
       *serializer_, details,
-      serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1))));
+      serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1)),
+      &guessed);
+  Envelope envelope(size, guessed);
   envelope.writer.WriteByte(kErrorEnvelopeFlag);
   serializer_->WriteValue(code, &envelope.writer);
   serializer_->WriteValue(message, &envelope.writer);

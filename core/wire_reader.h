@@ -129,7 +129,10 @@ class UnalignedIterator {
 template <typename Block>
 Block MakeBlock(const uint8_t* start, size_t count) {
   using Element = typename Block::value_type;
-  if constexpr (sizeof(Element) == 1) {
+  if (sizeof(Element) == 1 ||
+      reinterpret_cast<uintptr_t>(start) % alignof(Element) == 0) {
+    // Aligned in memory as well as in the message (a buffer from the heap
+    // usually is): one block copy.
     const auto* first = reinterpret_cast<const Element*>(start);
     return Block(first, first + count);
   } else {
