@@ -141,12 +141,13 @@ Loads a plugin library, registers it with a stand-in engine, sends each
 METHOD on the plugin's channel (with the JSON value as its arguments, when
 given) and prints each reply on its own line:
   METHOD: success VALUE
-  METHOD: error code=CODE message=MESSAGE details=VALUE
+  METHOD: error code="CODE" message="MESSAGE" details=VALUE
   METHOD: not implemented
   METHOD: no reply
   METHOD: no handler on the channel
   METHOD: undecodable reply HEX
-Before that reply, it prints each call the plugin made to the application
+(METHOD quoted when it is empty or has spaces, quotes or control
+characters). Before that reply, it prints each call the plugin made to the application
 side, as it answers it (not implemented, unless --answer says otherwise):
   application call on "CHANNEL": NAME VALUE
 with " (no reply wanted)" after a call sent without asking for an answer,
@@ -155,7 +156,8 @@ that is no method call prints as
   application message on "CHANNEL": undecodable, N bytes: HEX
 
 Options:
-  --library PATH           the plugin library (default: beside this program);
+  --library PATH           the plugin library (default: beside this program,
+                           or in ../lib when installed);
                            a bare file name is one in the current folder
   --export NAME            its registration export
                            (default: KelmorPluginCApiRegisterWithRegistrar)

@@ -166,7 +166,8 @@ int Run(HostOptions options) {
     AnswerApplicationSide(engine, answer, &printed);
     const kelmor_host::ReplyText reply =
         kelmor_host::DescribeResponse(engine.GetResponse(ticket));
-    std::cout << options.calls[i].method << ": " << reply.line << std::endl;
+    std::cout << kelmor_host::MethodNameText(options.calls[i].method) << ": "
+              << reply.line << std::endl;
     if (!reply.success) status = kSomeCallFailed;
   }
   engine.DestroyRegistrar(registrar);

@@ -119,7 +119,16 @@ std::string DefaultPluginPath() {
   const std::string program = ProgramPath();
   const size_t slash = program.find_last_of("/\\");
   if (slash == std::string::npos) return kLibraryName;
-  return program.substr(0, slash + 1) + kLibraryName;
+  const std::string folder = program.substr(0, slash + 1);
+#ifndef _WIN32
+  // Installed, the host is in bin/ and the library in lib/ beside it.
+  const std::string installed = folder + "../lib/" + kLibraryName;
+  if (access((folder + kLibraryName).c_str(), F_OK) != 0 &&
+      access(installed.c_str(), F_OK) == 0) {
+    return installed;
+  }
+#endif
+  return folder + kLibraryName;
 }
 
 }  // namespace kelmor_host
