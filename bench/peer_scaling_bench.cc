@@ -96,10 +96,10 @@ void ScalingSizes(benchmark::internal::Benchmark* bench) {
   for (int64_t count = 1000; count <= 1000000; count *= 10) bench->Arg(count);
 }
 
-#define KELMOR_PEER_SCALING(peer, kind_name, kind)                       \
-  BENCHMARK_CAPTURE(BM_PeerScaleEncode_##peer, kind_name, kind)          \
-      ->Apply(ScalingSizes);                                             \
-  BENCHMARK_CAPTURE(BM_PeerScaleDecode_##peer, kind_name, kind)          \
+#define KELMOR_PEER_SCALING(peer, kind_name, kind)              \
+  BENCHMARK_CAPTURE(BM_PeerScaleEncode_##peer, kind_name, kind) \
+      ->Apply(ScalingSizes);                                    \
+  BENCHMARK_CAPTURE(BM_PeerScaleDecode_##peer, kind_name, kind) \
       ->Apply(ScalingSizes)
 
 KELMOR_PEER_SCALING(MsgpackC, nulls, Kind::kNulls);
