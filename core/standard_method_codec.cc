@@ -20,7 +20,12 @@ struct Envelope {
   // is written. An exact size is reserved whole.
   static constexpr size_t kMaxGuess = size_t{16} << 20;
 
-  Envelope(size_t size, bool guessed) {
+  // Room for `value` written `offset` bytes into the message.
+  Envelope(const StandardCodecSerializer& serializer,
+           const EncodableValue& value, size_t offset) {
+    bool guessed = false;
+    const size_t size =
+        internal::EstimatedEnd(serializer, value, offset, &guessed);
     bytes->reserve(guessed ? std::min(size, kMaxGuess) : size);
   }
 
@@ -70,10 +75,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
   const EncodableValue null_value;
   const EncodableValue& arguments =
       method_call.Arguments() ? *method_call.Arguments() : null_value;
-  bool guessed = false;
-  const size_t size = internal::EstimatedEnd(
-      *serializer_, arguments, serializer_->EncodedEnd(name), &guessed);
-  Envelope envelope(size, guessed);
+  Envelope envelope(*serializer_, arguments, serializer_->EncodedEnd(name));
   serializer_->WriteValue(name, &envelope.writer);
   serializer_->WriteValue(arguments, &envelope.writer);
   return std::move(envelope.bytes);
@@ -83,9 +85,7 @@ std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
   const EncodableValue null_value;
   const EncodableValue& value = result ? *result : null_value;
-  bool guessed = false;
-  const size_t size = internal::EstimatedEnd(*serializer_, value, 1, &guessed);
-  Envelope envelope(size, guessed);
+  Envelope envelope(*serializer_, value, 1);
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
   serializer_->WriteValue(value, &envelope.writer);
   return std::move(envelope.bytes);
@@ -99,12 +99,9 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
       error_message.empty() ? EncodableValue() : EncodableValue(error_message);
   const EncodableValue null_value;
   const EncodableValue& details = error_details ? *error_details : null_value;
-  bool guessed = false;
-  const size_t size = internal::EstimatedEnd(
+  Envelope envelope(
       *serializer_, details,
-      serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1)),
-      &guessed);
-  Envelope envelope(size, guessed);
+      serializer_->EncodedEnd(message, serializer_->EncodedEnd(code, 1)));
   envelope.writer.WriteByte(kErrorEnvelopeFlag);
   serializer_->WriteValue(code, &envelope.writer);
   serializer_->WriteValue(message, &envelope.writer);
