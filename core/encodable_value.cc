@@ -1,18 +1,34 @@
 #include "flutter/encodable_value.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 namespace flutter {
 
 namespace {
 
 template <typename T>
-int CompareScalars(const T& a, const T& b) {
+int CompareOrdered(const T& a, const T& b) {
   if (a < b) return -1;
   if (b < a) return 1;
-  return 0;  // equal, or unordered (NaN), which counts as equivalent
+  return 0;
+}
+
+// Numbers by value, 0.0 and -0.0 alike. A NaN of any sign or payload sorts
+// after every number and alongside every other NaN: IEEE-754's own
+// less-than leaves NaN unordered, which no map can use as a key order, since
+// a NaN would then be equivalent to both 1.0 and 2.0 and merge them.
+template <typename T>
+int CompareScalars(const T& a, const T& b) {
+  if constexpr (std::is_floating_point_v<T>) {
+    const bool a_is_nan = std::isnan(a);
+    const bool b_is_nan = std::isnan(b);
+    if (a_is_nan || b_is_nan) return CompareOrdered(a_is_nan, b_is_nan);
+  }
+  return CompareOrdered(a, b);
 }
 
 int CompareSizes(size_t a, size_t b) { return CompareScalars(a, b); }

@@ -5,8 +5,11 @@
 //
 // It is a std::variant over fourteen alternatives in a fixed order. Values are
 // ordered by alternative index first, then by payload (lexicographic for
-// strings, lists and maps); that order sorts EncodableMap keys. The ordering
-// is our own three-way comparison rather than std::variant's, whose nested
+// strings, lists and maps); that order sorts EncodableMap keys. Doubles and
+// floats compare by value with 0.0 and -0.0 as one key, and every NaN sorts
+// after every number, all NaNs as one key, so that the order stays a strict
+// weak ordering and no map loses keys to a NaN. The ordering is our own
+// three-way comparison rather than std::variant's, whose nested
 // comparisons grow exponentially with nesting depth.
 #ifndef FLUTTER_ENCODABLE_VALUE_H_
 #define FLUTTER_ENCODABLE_VALUE_H_

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -98,8 +100,6 @@ TEST(EncodableValue, OrderingTable) {
 }
 
 TEST(EncodableValue, FloatingPointEquivalences) {
-  EXPECT_FALSE(EncodableValue(kNaN) < EncodableValue(1.0));
-  EXPECT_FALSE(EncodableValue(1.0) < EncodableValue(kNaN));
   EncodableMap map;
   map.try_emplace(EncodableValue(0.0), "zero");
   map.try_emplace(EncodableValue(-0.0), "negative zero");
@@ -107,6 +107,31 @@ TEST(EncodableValue, FloatingPointEquivalences) {
   EXPECT_EQ(std::get<std::string>(map.begin()->second), "zero");
 }
 
+// Pins a fault: NaN counted as equivalent to every double, so a map merged
+// NaN, 1.0 and 2.0 into one key and found the NaN entry for 1.0.
+TEST(EncodableValue, NaNSortsAfterEveryNumberAsOneKey) {
+  const double kNegativeNaN = -kNaN;
+  const double kInfinity = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(EncodableValue(kInfinity) < EncodableValue(kNaN));
+  EXPECT_TRUE(EncodableValue(-1.0e308) < EncodableValue(kNegativeNaN));
+  EXPECT_FALSE(EncodableValue(kNaN) < EncodableValue(kNegativeNaN));
+  EXPECT_FALSE(EncodableValue(kNegativeNaN) < EncodableValue(kNaN));
+  EXPECT_TRUE(EncodableValue(kNaN) < EncodableValue("a"));
+
+  EncodableMap map{{EncodableValue(kNaN), "nan"},
+                   {EncodableValue(1.0), "one"},
+                   {EncodableValue(2.0), "two"},
+                   {EncodableValue(kNegativeNaN), "another nan"}};
+  ASSERT_EQ(map.size(), 3u);
+  EXPECT_EQ(map.at(EncodableValue(1.0)), EncodableValue("one"));
+  EXPECT_EQ(std::prev(map.end())->second, EncodableValue("nan"));
+
+  EncodableMap lists{{EncodableValue(EncodableList{kNaN}), 1},
+                     {EncodableValue(EncodableList{5.0}), 2},
+                     {EncodableValue(std::vector<float>{kFloatNaN}), 3},
+                     {EncodableValue(std::vector<float>{5.0f}), 4}};
+  EXPECT_EQ(lists.size(), 4u);
+}
 TEST(EncodableMap, FirstInsertionOfAKeyWins) {
   EncodableMap map;
   map.insert({EncodableValue(int32_t{1}), EncodableValue("x")});
@@ -260,6 +285,99 @@ TEST(EncodableMap, StringsDifferingAfterTheirFirstByteAreDistinctKeys) {
   EXPECT_EQ(map.at(EncodableValue("ac")), EncodableValue(2));
   EXPECT_EQ(map.at(EncodableValue(std::string(20, 'x') + "b")),
             EncodableValue(4));
+}
+
+}  // namespace
+
+namespace {
+
+// Small random values drawn from a narrow domain, so that equal and
+// equivalent values meet often: NaNs of several signs and payloads, both
+// zeros, and lists and maps nested two deep.
+class RandomValues {
+ public:
+  explicit RandomValues(uint32_t seed) : engine_(seed) {}
+
+  EncodableValue Next(int depth = 0) {
+    switch (Below(depth < 2 ? 9 : 7)) {
+      case 0:
+        return EncodableValue();
+      case 1:
+        return EncodableValue(static_cast<int32_t>(Below(3)) - 1);
+      case 2:
+        return EncodableValue(Double());
+      case 3:
+        return EncodableValue(std::string(Below(2), 'a' + Below(2)));
+      case 4:
+        return EncodableValue(Sequence<double>([this] { return Double(); }));
+      case 5:
+        return EncodableValue(
+            Sequence<float>([this] { return static_cast<float>(Double()); }));
+      case 6:
+        return EncodableValue(Below(2) == 0);
+      case 7:
+        return EncodableValue(
+            Sequence<EncodableValue>([&] { return Next(depth + 1); }));
+      default: {
+        EncodableMap map;
+        for (uint32_t i = Below(3); i > 0; --i) {
+          map.try_emplace(Next(depth + 1), Next(depth + 1));
+        }
+        return EncodableValue(std::move(map));
+      }
+    }
+  }
+
+ private:
+  uint32_t Below(uint32_t bound) { return engine_() % bound; }
+
+  double Double() {
+    static const uint64_t kNaNs[] = {0x7FF8000000000000, 0xFFF8000000000000,
+                                     0x7FF8000000000001, 0x7FF0000000000001,
+                                     0xFFFFFFFFFFFFFFFF};
+    switch (Below(5)) {
+      case 0: {
+        double nan;
+        std::memcpy(&nan, &kNaNs[Below(5)], sizeof(nan));
+        return nan;
+      }
+      case 1:
+        return Below(2) == 0 ? 0.0 : -0.0;
+      default:
+        return static_cast<double>(Below(3)) - 1.0;
+    }
+  }
+
+  template <typename T, typename Make>
+  std::vector<T> Sequence(Make make) {
+    std::vector<T> elements;
+    for (uint32_t i = Below(3); i > 0; --i) elements.push_back(make());
+    return elements;
+  }
+
+  std::mt19937 engine_;
+};
+
+bool Equivalent(const EncodableValue& a, const EncodableValue& b) {
+  return !(a < b) && !(b < a);
+}
+
+// The laws a map needs of its key order: irreflexive, asymmetric,
+// transitive, and transitive in equivalence.
+TEST(EncodableValue, OrderingIsAStrictWeakOrderingWithNaNs) {
+  RandomValues random(20261209);
+  for (int i = 0; i < 100000; ++i) {
+    const EncodableValue a = random.Next();
+    const EncodableValue b = random.Next();
+    const EncodableValue c = random.Next();
+    const bool holds =
+        !(a < a) && !(a < b && b < a) && (!(a < b && b < c) || a < c) &&
+        (!(Equivalent(a, b) && Equivalent(b, c)) || Equivalent(a, c)) &&
+        a.Compare(b) == -b.Compare(a);
+    if (!holds) {
+      FAIL() << "laws broken at triple " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -291,6 +291,23 @@ TEST(StandardCodecSerializer, RoundTripsEveryAlternative) {
   }
 }
 
+// Pins a fault: a NaN key was equivalent to every double key, so a map sent
+// with the keys NaN, 1.0, 2.0 and 3.0 decoded to one entry.
+TEST(StandardCodecSerializer, MapWithNaNKeysKeepsEveryKey) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  // A map is written as a list of its keys and values would be, but for
+  // its type byte and a count of pairs.
+  Bytes bytes = Encode(EncodableList{nan, "a", 1.0, "b", 2.0, "c", 3.0, "d",
+                                     -0.0, "e", -nan, "f"});
+  bytes[0] = static_cast<uint8_t>(flutter::StandardCodecType::kMap);
+  bytes[1] = 6;
+  const EncodableMap map = std::get<EncodableMap>(Decode(bytes));
+  ASSERT_EQ(map.size(), 5u);
+  EXPECT_EQ(map.at(EncodableValue(1.0)), EncodableValue("b"));
+  EXPECT_EQ(map.at(EncodableValue(0.0)), EncodableValue("e"));
+  EXPECT_EQ(map.at(EncodableValue(-nan)), EncodableValue("a"));
+}
+
 }  // namespace
 
 #include <pthread.h>
