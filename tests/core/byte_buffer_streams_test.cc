@@ -22,7 +22,7 @@ TEST(ByteBufferStreamReader, EmptyRangeReportsEachFailedRead) {
 }
 
 TEST(ByteBufferStreamReader, BlockReadsAreAllOrNothing) {
-  const Bytes data{0x10, 0x11, 0x12};
+  const Bytes data{0x10, 0x11, 0x12, 0x13};
   ByteBufferStreamReader reader(data.data(), data.size());
   reader.ReadByte();
   uint8_t out[4] = {0xAA, 0xAA, 0xAA, 0xAA};
@@ -34,10 +34,13 @@ TEST(ByteBufferStreamReader, BlockReadsAreAllOrNothing) {
   EXPECT_EQ(out[0], 0xAA);
   EXPECT_EQ(reader.position(), 1u);
 
-  reader.ReadBytes(out, 2);
+  reader.ReadBytes(out, 1);
   EXPECT_EQ(out[0], 0x11);
-  EXPECT_EQ(out[1], 0x12);
-  EXPECT_EQ(reader.position(), 3u);
+  EXPECT_EQ(reader.position(), 2u);
+  reader.ReadBytes(out, 2);
+  EXPECT_EQ(out[0], 0x12);
+  EXPECT_EQ(out[1], 0x13);
+  EXPECT_EQ(reader.position(), 4u);
   {
     StderrCapture capture;
     out[0] = 0xAA;
@@ -45,7 +48,7 @@ TEST(ByteBufferStreamReader, BlockReadsAreAllOrNothing) {
     EXPECT_EQ(capture.Lines().size(), 1u);
   }
   EXPECT_EQ(out[0], 0xAA);
-  EXPECT_EQ(reader.position(), 3u);
+  EXPECT_EQ(reader.position(), 4u);
 }
 
 TEST(ByteBufferStreamReader, AlignmentSkipsByPositionAlone) {

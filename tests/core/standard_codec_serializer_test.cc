@@ -183,6 +183,13 @@ TEST(StandardCodecSerializer, BadInputDegradesWithDiagnostics) {
        EncodableValue(EncodableMap{}),
        {kInvalidRead}},
       {"truncated size prefix", "07 FE 01", EncodableValue(""), {kInvalidRead}},
+      // A size read past the end is 0: an empty value and one line, not a
+      // second line for a size that cannot fit.
+      {"string without its size", "07", EncodableValue(""), {kInvalidRead}},
+      {"list without its size",
+       "0C",
+       EncodableValue(EncodableList{}),
+       {kInvalidRead}},
       {"list whose first element is cut short",
        "0C 02 03 01",
        EncodableValue(EncodableList{int32_t{0}, true}),
@@ -288,6 +295,28 @@ TEST(StandardCodecSerializer, RoundTripsEveryAlternative) {
     EXPECT_EQ(flutter::StandardCodecSerializer::GetInstance().EncodedEnd(
                   value, offset),
               shifted.size());
+  }
+}
+
+// A real engine may hand over a message at any address, so typed lists are
+// read from bytes that need not be aligned in memory for their elements.
+TEST(StandardCodecSerializer, DecodesAtAnyAddress) {
+  const EncodableValue value(EncodableList{
+      std::vector<int32_t>{-1, 2, 3},
+      std::vector<int64_t>{int64_t{1} << 40, -5},
+      std::vector<double>{0.5, -0.0, 1e300}, std::vector<float>{1.5f, -2.0f},
+      std::vector<uint8_t>{1, 2, 3}});
+  const Bytes bytes = Encode(value);
+  Bytes storage(bytes.size() + 8);
+  for (size_t offset = 0; offset < 8; ++offset) {
+    SCOPED_TRACE(offset);
+    std::copy(bytes.begin(), bytes.end(), storage.begin() + offset);
+    flutter::ByteBufferStreamReader reader(storage.data() + offset,
+                                           bytes.size());
+    EXPECT_EQ(
+        flutter::StandardCodecSerializer::GetInstance().ReadValue(&reader),
+        value);
+    EXPECT_EQ(reader.position(), bytes.size());
   }
 }
 
