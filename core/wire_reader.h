@@ -129,13 +129,14 @@ class UnalignedIterator {
 template <typename Block>
 Block MakeBlock(const uint8_t* start, size_t count) {
   using Element = typename Block::value_type;
-  if (sizeof(Element) == 1 ||
-      reinterpret_cast<uintptr_t>(start) % alignof(Element) == 0) {
-    // Aligned in memory as well as in the message (a buffer from the heap
-    // usually is): one block copy.
+  if constexpr (sizeof(Element) == 1) {
+    // Characters and bytes may be read through any pointer to bytes.
     const auto* first = reinterpret_cast<const Element*>(start);
     return Block(first, first + count);
   } else {
+    // Wider elements are copied in from the message's bytes: reading the
+    // bytes in place as elements would break the aliasing rules, wherever
+    // the message lies.
     return Block(UnalignedIterator<Element>(start),
                  UnalignedIterator<Element>(start + count * sizeof(Element)));
   }
