@@ -11,6 +11,10 @@
 # engine's import library (through the machinery) and, under mingw-w64, the
 # compiler runtime statically, so it needs no mingw DLLs beside it.
 #
+# Under mingw-w64 the DLL is stripped after the link: its debug information
+# goes to NAME.dll.debug beside it, which the DLL names in a debug link
+# (.gnu_debuglink, where gdb looks for it). Neither carries a time stamp.
+#
 # Options:
 #   SOURCES files...     the plugin's sources (may be empty with LIBRARIES)
 #   EXPORT function      the C registration function the application calls
@@ -72,7 +76,8 @@ function(kelmor_add_plugin name)
     set_target_properties(${name} PROPERTIES PREFIX "")
     if(MINGW)
       target_link_options(${name} PRIVATE -static
-                          "LINKER:--exclude-all-symbols")
+        "LINKER:--exclude-all-symbols" "LINKER:--no-insert-timestamp")
+      _kelmor_split_debug_info(${name})
     endif()
   else()
     # The machinery inside keeps default visibility: the script hides it.
@@ -83,6 +88,23 @@ function(kelmor_add_plugin name)
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
                  "${generated}.map")
   endif()
+endfunction()
+
+# Moves the DLL's debug information and symbols into TARGET.dll.debug beside
+# it and strips the DLL, which then names that file in a debug link with its
+# checksum. objcopy would stamp the current time into both files' headers;
+# SOURCE_DATE_EPOCH=0 keeps the zero the linker wrote.
+function(_kelmor_split_debug_info target)
+  if(NOT CMAKE_OBJCOPY)
+    message(FATAL_ERROR "kelmor_add_plugin(${target}): no objcopy found \
+(CMAKE_OBJCOPY) to strip the DLL with")
+  endif()
+  set(dll "$<TARGET_FILE:${target}>")
+  set(objcopy "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0 "${CMAKE_OBJCOPY}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${objcopy} --only-keep-debug "${dll}" "${dll}.debug"
+    COMMAND ${objcopy} --strip-all "--add-gnu-debuglink=${dll}.debug" "${dll}"
+    VERBATIM)
 endfunction()
 
 # kelmor_embed_manifest(target): embeds the application manifest that
