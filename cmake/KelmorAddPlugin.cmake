@@ -75,8 +75,12 @@ function(kelmor_add_plugin name)
     target_sources(${name} PRIVATE "${generated}.def")
     set_target_properties(${name} PROPERTIES PREFIX "")
     if(MINGW)
+      # No time stamps; address space layout randomisation (with 64-bit
+      # addresses) and no execution from data pages, whatever the linker's
+      # defaults.
       target_link_options(${name} PRIVATE -static
-        "LINKER:--exclude-all-symbols" "LINKER:--no-insert-timestamp")
+        "LINKER:--exclude-all-symbols" "LINKER:--no-insert-timestamp"
+        "LINKER:--dynamicbase" "LINKER:--high-entropy-va" "LINKER:--nxcompat")
       _kelmor_split_debug_info(${name})
     endif()
   else()
