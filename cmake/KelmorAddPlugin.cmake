@@ -13,7 +13,12 @@
 #
 # Under mingw-w64 the DLL is stripped after the link: its debug information
 # goes to NAME.dll.debug beside it, which the DLL names in a debug link
-# (.gnu_debuglink, where gdb looks for it). Neither carries a time stamp.
+# (.gnu_debuglink, where gdb looks for it). The build is reproducible: no
+# time stamps, and with GCC or Clang the source and build folders appear as
+# "." in what the compiler writes (debug information, __FILE__), for the
+# plugin and the static and object libraries of this build it links
+# (LIBRARIES, and the machinery when built here). The same sources give the
+# same DLL in any folder at any time.
 #
 # Options:
 #   SOURCES files...     the plugin's sources (may be empty with LIBRARIES)
@@ -26,6 +31,7 @@
 #                        ${CMAKE_BINARY_DIR}/bin. kelmor_add_plugin_test puts
 #                        its programs and the stand-in engine there too.
 include_guard(GLOBAL)
+include(CheckCXXCompilerFlag)
 
 function(kelmor_add_plugin name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "EXPORT;OUTPUT_DIRECTORY"
@@ -91,6 +97,37 @@ function(kelmor_add_plugin name)
       "LINKER:--version-script=${generated}.map")
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
                  "${generated}.map")
+  endif()
+
+  foreach(library IN LISTS ARG_LIBRARIES ITEMS kelmor::flutter_wrapper)
+    if(TARGET ${library})
+      get_target_property(aliased ${library} ALIASED_TARGET)
+      if(aliased)
+        set(library ${aliased})
+      endif()
+      get_target_property(imported ${library} IMPORTED)
+      get_target_property(type ${library} TYPE)
+      if(NOT imported AND type MATCHES "^(STATIC|OBJECT)_LIBRARY$")
+        _kelmor_map_build_folders(${library})
+      endif()
+    endif()
+  endforeach()
+  _kelmor_map_build_folders(${name})
+endfunction()
+
+# Writes the source and build folders as "." wherever the compiler records a
+# path, so that they leave no trace in the library. The build folder comes
+# last: the compilers try the last mapping first, and the build folder may
+# lie inside the source folder.
+function(_kelmor_map_build_folders target)
+  if(MSVC OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    return()
+  endif()
+  check_cxx_compiler_flag(-ffile-prefix-map=/a=. KELMOR_HAVE_FILE_PREFIX_MAP)
+  if(KELMOR_HAVE_FILE_PREFIX_MAP)
+    target_compile_options(${target} PRIVATE
+      "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=."
+      "-ffile-prefix-map=${CMAKE_BINARY_DIR}=.")
   endif()
 endfunction()
 
