@@ -83,10 +83,13 @@ function(kelmor_add_plugin name)
     if(MINGW)
       # No time stamps; address space layout randomisation (with 64-bit
       # addresses) and no execution from data pages, whatever the linker's
-      # defaults.
+      # defaults. The preferred base is the usual 0x180000000, not one
+      # hashed from the output path, which may name the build folder;
+      # Windows picks a random base anyway.
       target_link_options(${name} PRIVATE -static
         "LINKER:--exclude-all-symbols" "LINKER:--no-insert-timestamp"
-        "LINKER:--dynamicbase" "LINKER:--high-entropy-va" "LINKER:--nxcompat")
+        "LINKER:--dynamicbase" "LINKER:--high-entropy-va" "LINKER:--nxcompat"
+        "LINKER:--disable-auto-image-base")
       _kelmor_split_debug_info(${name})
     endif()
   else()
