@@ -105,9 +105,10 @@ EncodableValue Convert(const json& node) {
 
 }  // namespace
 
-std::string JsonTooLongError(uint64_t bytes) {
-  return "JSON text of " + std::to_string(bytes) +
-         " bytes is longer than the limit of " +
+std::string JsonTooLongError(std::optional<uint64_t> bytes) {
+  const std::string length =
+      bytes ? " of " + std::to_string(*bytes) + " bytes" : std::string();
+  return "JSON text" + length + " is longer than the limit of " +
          std::to_string(kMaxJsonTextBytes) + " bytes (" +
          std::to_string(kMaxJsonTextBytes >> 20) + " MiB)";
 }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "flutter/encodable_value.h"
@@ -23,8 +24,9 @@ namespace kelmor_host {
 // EncodableValueFromJson.
 constexpr size_t kMaxJsonTextBytes = size_t{64} << 20;
 
-// The reason given for a text of `bytes` bytes, over kMaxJsonTextBytes.
-std::string JsonTooLongError(uint64_t bytes);
+// The reason given for a text over kMaxJsonTextBytes: of `bytes` bytes, or
+// with no length when it was read only as far as the limit.
+std::string JsonTooLongError(std::optional<uint64_t> bytes = std::nullopt);
 
 // False, with a one-line reason in `error` and `value` untouched, when
 // `text` is longer than kMaxJsonTextBytes, nests deeper than

@@ -57,16 +57,20 @@ else()
 endif()
 
 # kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
-#                  [ERROR_CONTAINS regex] [INPUT file]
-#                  [WORKING_DIRECTORY dir] [NATIVE | WINDOWS] ARGS args...)
+#                  [ERROR_CONTAINS regex] [INPUT file | INPUT_COMMAND args...]
+#                  [WORKING_DIRECTORY dir] [TIMEOUT seconds]
+#                  [NATIVE | WINDOWS] ARGS args...)
 # Runs the host with ARGS and checks its exit status, its whole standard
 # output against OUTPUT, its one line of standard error against ERROR or
 # its standard error, of any length, against ERROR_CONTAINS (see
-# expect_exit.cmake). A case runs in native and Windows builds alike,
-# unless NATIVE or WINDOWS keeps it to one. ARGS may hold no '|' or ';'.
+# expect_exit.cmake); standard input is INPUT, or what INPUT_COMMAND
+# writes. TIMEOUT fails a run that has not ended by then. A case runs in
+# native and Windows builds alike, unless NATIVE or WINDOWS keeps it to
+# one. ARGS may hold no '|' or ';'.
 function(kelmor_host_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS"
-    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY" "ARGS")
+    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
+    "ARGS;INPUT_COMMAND")
   if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
     return()
   endif()
@@ -84,6 +88,10 @@ function(kelmor_host_test name)
   if(DEFINED ARG_INPUT)
     list(APPEND checks "-DINPUT=${ARG_INPUT}")
   endif()
+  if(DEFINED ARG_INPUT_COMMAND)
+    string(REPLACE ";" "|" feed "${ARG_INPUT_COMMAND}")
+    list(APPEND checks "-DINPUT_COMMAND=${feed}")
+  endif()
   add_test(NAME host_${name}
     COMMAND "${CMAKE_COMMAND}" "-DEMULATOR=${host_emulator}"
             -DPROGRAM=$<TARGET_FILE:kelmor_host> "-DARGS=${args}"
@@ -92,6 +100,9 @@ function(kelmor_host_test name)
   if(DEFINED ARG_WORKING_DIRECTORY)
     set_tests_properties(host_${name} PROPERTIES
                          WORKING_DIRECTORY "${ARG_WORKING_DIRECTORY}")
+  endif()
+  if(DEFINED ARG_TIMEOUT)
+    set_tests_properties(host_${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   endif()
 endfunction()
 
@@ -169,6 +180,17 @@ string(REPEAT "a" 40000 text_40000)
 kelmor_host_test(long_command_line WINDOWS EXIT 2
   ERROR "^wine-run: Wine starts no program whose command line is over 32767 characters, and this one comes to about [0-9]+: give long arguments in a file \\(for kelmor_host: METHOD=@FILE\\)$"
   ARGS "x=\"${text_40000}\"")
+
+# Past 64 MiB the reading stops, endless input included. Regression: the
+# host read on to the end of the input only to report its length.
+set(too_long "^kelmor_host: arguments of x: JSON text is longer than the \
+limit of 67108864 bytes \\(64 MiB\\)$")
+kelmor_host_test(endless_standard_input EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 INPUT_COMMAND yes 1 ARGS x=@-)
+kelmor_host_test(endless_file NATIVE EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 ARGS x=@/dev/zero)
+kelmor_host_test(endless_file WINDOWS EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 ARGS x=@Z:/dev/zero)
 
 # A file is held to the command line's limits.
 kelmor_host_test(argument_file_too_deep NATIVE EXIT 2
