@@ -240,6 +240,21 @@ kelmor_host_test(answer_not_json NATIVE EXIT 2
   ERROR "^kelmor_host: --answer: not valid JSON: "
   ARGS ${test_plugin} --answer "{" ask)
 
+# A plugin that answers each answer with another call is stopped at the
+# bound: that many calls printed and answered, then one line, and nothing
+# more is sent. Regression: the host ran on forever, ever slower.
+set(more "application call on \"test\": more")
+set(bound "^kelmor_host: stopped: the plugin called the application side \
+more than")
+kelmor_host_test(application_calls_bounded EXIT 1
+  OUTPUT "^${more} 1\n${more} 2\n${more} 3\n$"
+  ERROR "${bound} 3 times \\(--max-application-calls\\)$"
+  ARGS ${test_plugin} --max-application-calls 3 flood echo=1)
+kelmor_host_test(application_calls_default_bound EXIT 1 TIMEOUT 120
+  OUTPUT "^${more} 1\n.*\n${more} 10000\n$"
+  ERROR "${bound} 10000 times \\(--max-application-calls\\)$"
+  ARGS ${test_plugin} flood)
+
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.
 set(unicode "Grüße, 世界 ✓ 🙂")
