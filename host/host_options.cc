@@ -204,9 +204,11 @@ Options:
 A JSON text is given inline, or as @FILE to read it from a file, or as @- to
 read it from standard input (once a run). A command line holds at most 32767
 characters on Windows and 128 KiB per argument on Linux: give longer
-arguments as @FILE. JSON objects become maps with string keys; whole numbers
-become int32 or int64 by size. A JSON text is refused when it is longer than
-)usage" + std::to_string(kMaxJsonTextBytes >> 20) +
+arguments as @FILE. JSON objects become maps with string keys; numbers with
+a fraction or an exponent become doubles, and whole numbers int32 or int64
+by size (beyond int64 they are refused). A JSON text is refused when it is
+longer than )usage" +
+         std::to_string(kMaxJsonTextBytes >> 20) +
          " MiB or nests arrays and objects deeper than " +
          std::to_string(flutter::kMaxNestingDepth) + R"usage( levels.
 

@@ -214,6 +214,34 @@ kelmor_host_test(json_depth_20000 NATIVE EXIT 2 ERROR "${too_deep}"
 kelmor_host_test(json_open_20000 NATIVE EXIT 2 ERROR "${too_deep}"
   ARGS "x=${open_20000}")
 
+# ==== Whole numbers beyond int64 ====
+# Regression: they went out as doubles. Refused with the number named, in
+# arguments and in --answer; at the edges they go out as int64, and with a
+# fraction or an exponent as doubles.
+set(no_int64 "does not fit in int64 \\(give it a fraction or an exponent \
+to send a double\\)$")
+kelmor_host_test(arguments_beyond_int64 EXIT 2
+  ERROR "^kelmor_host: arguments of echo: whole number 18446744073709551615 ${no_int64}"
+  ARGS ${test_plugin} echo=18446744073709551615)
+kelmor_host_test(arguments_below_int64 EXIT 2
+  ERROR "^kelmor_host: arguments of echo: whole number -9223372036854775809 ${no_int64}"
+  ARGS ${test_plugin} echo=-9223372036854775809)
+kelmor_host_test(answer_beyond_int64 EXIT 2
+  ERROR "^kelmor_host: --answer: whole number 18446744073709551616 ${no_int64}"
+  ARGS ${test_plugin} --answer 18446744073709551616 ask)
+kelmor_host_test(answer_below_int64 EXIT 2
+  ERROR "^kelmor_host: --answer: whole number -9223372036854775809 ${no_int64}"
+  ARGS ${test_plugin} --answer=-9223372036854775809 ask)
+kelmor_host_test(int64_edges EXIT 0
+  OUTPUT "^echo: success 9223372036854775807
+echo: success -9223372036854775808
+echo: success 1\\.8446744073709552e\\+19
+application call on \"test\": question 9223372036854775807
+ask: success -9223372036854775808\n$"
+  ARGS ${test_plugin} --answer -9223372036854775808 echo=9223372036854775807
+       echo=-9223372036854775808 echo=18446744073709551615.0
+       ask=9223372036854775807)
+
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
   WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"
