@@ -25,6 +25,23 @@ void OnEngineReply(const uint8_t* data, size_t data_size,
   }
 }
 
+// Holds the engine messenger's lock for one scope; it is given back also
+// when what runs under it throws, or every later reply would wait forever.
+class MessengerLock {
+ public:
+  explicit MessengerLock(FlutterDesktopMessengerRef messenger)
+      : locked_(FlutterDesktopMessengerLock(messenger)) {}
+  ~MessengerLock() {
+    if (locked_ != nullptr) FlutterDesktopMessengerUnlock(locked_);
+  }
+
+  MessengerLock(const MessengerLock&) = delete;
+  MessengerLock& operator=(const MessengerLock&) = delete;
+
+ private:
+  FlutterDesktopMessengerRef locked_;
+};
+
 using SharedMessenger = std::shared_ptr<FlutterDesktopMessenger>;
 
 // The reply to one incoming message. Copies share one reference on the
@@ -37,12 +54,10 @@ class MessageResponder {
       : messenger_(std::move(messenger)), response_handle_(response_handle) {}
 
   void operator()(const uint8_t* reply, size_t reply_size) {
-    FlutterDesktopMessengerRef locked =
-        FlutterDesktopMessengerLock(messenger_.get());
+    MessengerLock lock(messenger_.get());
     if (FlutterDesktopMessengerIsAvailable(messenger_.get())) {
       Respond(reply, reply_size);
     }
-    if (locked != nullptr) FlutterDesktopMessengerUnlock(locked);
   }
 
  private:
@@ -67,11 +82,10 @@ class MessageResponder {
 void RespondEmpty(FlutterDesktopMessengerRef messenger,
                   const FlutterDesktopMessageResponseHandle* handle) {
   if (handle == nullptr) return;
-  FlutterDesktopMessengerRef locked = FlutterDesktopMessengerLock(messenger);
+  MessengerLock lock(messenger);
   if (FlutterDesktopMessengerIsAvailable(messenger)) {
     FlutterDesktopMessengerSendResponse(messenger, handle, nullptr, 0);
   }
-  if (locked != nullptr) FlutterDesktopMessengerUnlock(locked);
 }
 
 // A handler while it runs. The handler is moved out of its map entry for the

@@ -17,7 +17,8 @@
 // response handle, writes "Error: Response can be set only once. Ignoring
 // duplicate response." and sends nothing; a reply after the engine became
 // unavailable is dropped silently; a send the engine refuses never calls its
-// reply.
+// reply. A reply whose diagnostic or engine call throws passes the exception
+// to its caller, with the engine messenger's lock given back.
 #ifndef FLUTTER_BINARY_MESSENGER_IMPL_H_
 #define FLUTTER_BINARY_MESSENGER_IMPL_H_
 
