@@ -1,5 +1,6 @@
 #include "flutter/binary_messenger_impl.h"
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -42,40 +43,56 @@ class MessengerLock {
   FlutterDesktopMessengerRef locked_;
 };
 
-using SharedMessenger = std::shared_ptr<FlutterDesktopMessenger>;
-
-// The reply to one incoming message. Copies share one reference on the
-// engine messenger (released with the last copy) and each answers at most
-// once.
-class MessageResponder {
+// What every copy of one message's reply shares: a reference on the engine
+// messenger, released by whichever copy goes last, and the response handle,
+// which only the first answer gets.
+class ResponseState {
  public:
-  MessageResponder(SharedMessenger messenger,
-                   const FlutterDesktopMessageResponseHandle* response_handle)
-      : messenger_(std::move(messenger)), response_handle_(response_handle) {}
+  // Takes the reference; nothing after it can throw, so it is always given
+  // back by the destructor.
+  ResponseState(FlutterDesktopMessengerRef messenger,
+                const FlutterDesktopMessageResponseHandle* response_handle)
+      : messenger_(FlutterDesktopMessengerAddRef(messenger)),
+        response_handle_(response_handle) {}
+  ~ResponseState() { FlutterDesktopMessengerRelease(messenger_); }
 
-  void operator()(const uint8_t* reply, size_t reply_size) {
-    MessengerLock lock(messenger_.get());
-    if (FlutterDesktopMessengerIsAvailable(messenger_.get())) {
-      Respond(reply, reply_size);
-    }
-  }
+  ResponseState(const ResponseState&) = delete;
+  ResponseState& operator=(const ResponseState&) = delete;
 
- private:
-  // Runs under the engine messenger's lock.
-  void Respond(const uint8_t* reply, size_t reply_size) {
-    if (response_handle_ == nullptr) {
+  void Answer(const uint8_t* reply, size_t reply_size) {
+    MessengerLock lock(messenger_);
+    if (!FlutterDesktopMessengerIsAvailable(messenger_)) return;
+    // Taken, not read: of copies answering at once on several threads, one
+    // gets the handle even if the engine's lock did not keep them apart.
+    const FlutterDesktopMessageResponseHandle* handle =
+        response_handle_.exchange(nullptr);
+    if (handle == nullptr) {
       std::cerr << "Error: Response can be set only once. Ignoring "
                    "duplicate response."
                 << std::endl;
       return;
     }
-    FlutterDesktopMessengerSendResponse(messenger_.get(), response_handle_,
-                                        reply, reply_size);
-    response_handle_ = nullptr;
+    FlutterDesktopMessengerSendResponse(messenger_, handle, reply, reply_size);
   }
 
-  SharedMessenger messenger_;
-  const FlutterDesktopMessageResponseHandle* response_handle_;
+ private:
+  FlutterDesktopMessengerRef messenger_;
+  std::atomic<const FlutterDesktopMessageResponseHandle*> response_handle_;
+};
+
+// The reply to one incoming message. Its copies share one ResponseState, so
+// the engine gets at most one response however many copies answer.
+class MessageResponder {
+ public:
+  explicit MessageResponder(std::shared_ptr<ResponseState> state)
+      : state_(std::move(state)) {}
+
+  void operator()(const uint8_t* reply, size_t reply_size) const {
+    state_->Answer(reply, reply_size);
+  }
+
+ private:
+  std::shared_ptr<ResponseState> state_;
 };
 
 // Answers a message for which no reply could be made (memory ran out).
@@ -159,9 +176,7 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
     // The reply owns the one reference taken here; it is released when the
     // last copy of the reply goes, whether the handler keeps one or not.
     BinaryReply reply = MessageResponder(
-        SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
-                        &FlutterDesktopMessengerRelease),
-        message->response_handle);
+        std::make_shared<ResponseState>(messenger, message->response_handle));
     reply_made = true;
     RunningHandler running(static_cast<BinaryMessageHandler*>(user_data));
     running.handler()(message->message, message->message_size,

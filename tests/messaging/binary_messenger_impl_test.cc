@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <iostream>
 #include <streambuf>
@@ -156,6 +157,47 @@ TEST_F(BinaryMessengerImplTest, SecondReplyIsRefusedWithOneLine) {
   kept_[0](answer, 1);
   EXPECT_EQ(capture.Lines(), std::vector<std::string>{kDuplicateResponse});
   EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 1);
+}
+
+// Found in review: each copy of a reply kept its own response handle, so
+// copies of one reply sent the engine one response each.
+TEST_F(BinaryMessengerImplTest, CopiesOfAReplyAnswerOnceBetweenThem) {
+  constexpr int kCopies = 4;
+  const struct {
+    const char* name;
+    bool at_once_on_own_threads;
+  } cases[] = {{"one after another", false},
+               {"at once, each on its own thread", true}};
+  KeepReplies();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto ticket = engine_->Deliver(registrar_, "ch", {1});
+    std::vector<BinaryReply> copies(kCopies, kept_.back());
+    kept_.clear();
+    const auto releases_before = engine_->counters().releases;
+    const uint8_t answer[] = {5};
+    StderrCapture capture;
+    if (c.at_once_on_own_threads) {
+      std::atomic<bool> go{false};
+      std::vector<std::thread> threads;
+      for (const BinaryReply& copy : copies) {
+        threads.emplace_back([&go, &copy, &answer] {
+          while (!go) std::this_thread::yield();
+          copy(answer, sizeof(answer));
+        });
+      }
+      go = true;
+      for (auto& thread : threads) thread.join();
+    } else {
+      for (const BinaryReply& copy : copies) copy(answer, sizeof(answer));
+    }
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::string>(kCopies - 1, kDuplicateResponse));
+    EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 1);
+    EXPECT_EQ(engine_->counters().releases, releases_before);
+    copies.clear();
+    ExpectReferencesBalanced();
+  }
 }
 
 // A stream buffer that takes no characters, so every write through it fails.
