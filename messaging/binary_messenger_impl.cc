@@ -11,6 +11,8 @@ namespace flutter {
 
 namespace {
 
+using HandlerTable = std::map<std::string, BinaryMessageHandler>;
+
 // The caller's reply, owned by the engine's pending send until it answers.
 struct PendingReply {
   BinaryReply reply;
@@ -192,6 +194,32 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
   }
 }
 
+// Moves the channel's handler out of the table, leaving its entry in place,
+// empty. A running handler is not in its entry: it goes when it returns.
+BinaryMessageHandler TakeHandler(HandlerTable& handlers,
+                                 const std::string& channel) {
+  const auto entry = handlers.find(channel);
+  if (entry == handlers.end()) return nullptr;
+  RunningHandler::Retire(&entry->second);
+  BinaryMessageHandler taken = std::move(entry->second);
+  entry->second = nullptr;
+  return taken;
+}
+
+// Points the engine's callback for the channel at the handler the table holds
+// for it, or clears it when there is none.
+void TellEngine(FlutterDesktopMessengerRef engine_messenger,
+                HandlerTable& handlers, const std::string& channel) {
+  const auto entry = handlers.find(channel);
+  if (entry == handlers.end()) {
+    FlutterDesktopMessengerSetCallback(engine_messenger, channel.c_str(),
+                                       nullptr, nullptr);
+  } else {
+    FlutterDesktopMessengerSetCallback(engine_messenger, channel.c_str(),
+                                       &OnEngineMessage, &entry->second);
+  }
+}
+
 }  // namespace
 
 BinaryMessengerImpl::~BinaryMessengerImpl() {
@@ -217,30 +245,22 @@ void BinaryMessengerImpl::SendToChannel(const std::string& channel,
 
 void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,
                                             BinaryMessageHandler handler) {
-  if (!handler) {
-    const auto entry = handlers_.find(channel);
-    if (entry != handlers_.end()) {
-      RunningHandler::Retire(&entry->second);
-      // Out of the map before it goes: its destructor may use the messenger.
-      BinaryMessageHandler removed = std::move(entry->second);
-      handlers_.erase(entry);
-    }
-    FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
-                                       nullptr, nullptr);
-    return;
-  }
   {
-    // The old handler goes before the new one moves in. It is destroyed out
-    // of the map, since its destructor may change the map itself.
-    BinaryMessageHandler& old_slot = handlers_[channel];
-    RunningHandler::Retire(&old_slot);
-    BinaryMessageHandler old = std::move(old_slot);
-    old_slot = nullptr;
+    // The handler being replaced or removed goes first, while its entry (the
+    // address the engine holds) stays: its destructor may use the messenger,
+    // and this call's change then stands over what it did to this channel.
+    BinaryMessageHandler replaced = TakeHandler(handlers_, channel);
   }
-  BinaryMessageHandler& stored = handlers_[channel];
-  stored = std::move(handler);
-  FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
-                                     &OnEngineMessage, &stored);
+  // A handler that destructor installed here gives way too, and goes last,
+  // once the engine agrees with the table: its own destructor's calls each
+  // bring the engine into line again.
+  BinaryMessageHandler displaced = TakeHandler(handlers_, channel);
+  if (handler) {
+    handlers_[channel] = std::move(handler);
+  } else {
+    handlers_.erase(channel);
+  }
+  TellEngine(engine_messenger_, handlers_, channel);
 }
 
 }  // namespace flutter

@@ -12,6 +12,12 @@
 // thread, the engine's platform thread, as handlers are installed: a
 // running handler is held outside its map entry while it runs.
 //
+// A replaced or removed handler is destroyed before the new one is put in
+// (or the channel cleared), so its destructor may use the messenger and the
+// call's own change stands over what it did to that channel. Whatever a
+// destructor does, afterwards the engine delivers on each channel to the
+// handler the messenger holds for it, or to none.
+//
 // Failure: an exception from a handler or a reply callable stops at the
 // engine's callback, as the line "Exception in message handler on channel "
 // with the channel name (or "Exception in reply callback"), then ": " and
