@@ -190,7 +190,15 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
                               internal::CaughtExceptionText());
     // Without a reply nobody else can answer: an empty response, so that
     // the sender is not left waiting.
-    if (!reply_made) RespondEmpty(messenger, message->response_handle);
+    if (!reply_made) {
+      try {
+        RespondEmpty(messenger, message->response_handle);
+      } catch (...) {
+        // Thrown inside a handler of a function that may not throw, it
+        // would end the application.
+        internal::ReportCaughtException("empty reply");
+      }
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "flutter/binary_messenger_impl.h"
@@ -20,6 +21,7 @@ struct MinimalEngine {
   int refs = 0;
   // Makes the next references fail as memory running out would.
   bool refuse_refs = false;
+  bool throw_on_response = false;
 } engine;
 
 FlutterDesktopMessengerRef const kMessenger =
@@ -55,6 +57,7 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef,
 void FlutterDesktopMessengerSendResponse(
     FlutterDesktopMessengerRef, const FlutterDesktopMessageResponseHandle*,
     const uint8_t* data, size_t size) {
+  if (engine.throw_on_response) throw std::runtime_error("engine fault");
   ++engine.responses;
   engine.response_size = size;
   if (data != nullptr) engine.response.assign(data, data + size);
@@ -127,6 +130,7 @@ TEST(OwnEngine, MessageWithoutAReplyIsAnsweredEmpty) {
       [&](const uint8_t*, size_t, flutter::BinaryReply) { ++handler_calls; });
   for (const bool with_handle : {true, false}) {
     SCOPED_TRACE(with_handle ? "with a response handle" : "without one");
+    engine.throw_on_response = false;
     engine.responses = 0;
     engine.response_size = 99;
     const auto* handle =
@@ -147,6 +151,20 @@ TEST(OwnEngine, MessageWithoutAReplyIsAnsweredEmpty) {
     EXPECT_EQ(engine.response_size, with_handle ? 0u : 99u);
     EXPECT_EQ(engine.refs, 0);
   }
+  // Pins a fault: an engine fault while answering empty ended the program.
+  const FlutterDesktopMessage message{
+      sizeof(FlutterDesktopMessage), "raw", nullptr, 0,
+      reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(1)};
+  engine.refuse_refs = true;
+  engine.throw_on_response = true;
+  testing::internal::CaptureStderr();
+  engine.callback(kMessenger, &message, engine.user_data);
+  const std::string diagnostics = testing::internal::GetCapturedStderr();
+  engine.refuse_refs = false;
+  engine.throw_on_response = false;
+  EXPECT_EQ(diagnostics,
+            "Exception in message handler on channel raw: std::bad_alloc\n"
+            "Exception in empty reply: engine fault\n");
 }
 
 }  // namespace
