@@ -28,9 +28,12 @@ if(MINGW)
   find_program(KELMOR_DLLTOOL NAMES ${CMAKE_DLLTOOL}
                x86_64-w64-mingw32-dlltool dlltool REQUIRED)
   set(import_library "${CMAKE_CURRENT_BINARY_DIR}/libflutter_windows_import.a")
+  # dlltool names the library's symbols after its output path: a bare file
+  # name keeps the build folder out of them, and of the plugin's debug file.
   add_custom_command(OUTPUT "${import_library}"
     COMMAND "${KELMOR_DLLTOOL}" -d "${def_file}" -D flutter_windows.dll
-            -l "${import_library}"
+            -l libflutter_windows_import.a
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
     DEPENDS "${def_file}"
     COMMENT "Import library for flutter_windows.dll")
 else()

@@ -3,9 +3,10 @@
 #   Development  everything else a plugin or application author builds and
 #                tests with: the machinery (static library, headers, the
 #                engine's import library on Windows), the plugin's C header
-#                and import library, the stand-in engine and its test kit,
-#                the host program, and the package configuration with its
-#                CMake functions, the mingw-w64 toolchain file and wine-run.
+#                and import library (and, under mingw-w64, its debug file),
+#                the stand-in engine and its test kit, the host program, and
+#                the package configuration with its CMake functions, the
+#                mingw-w64 toolchain file and wine-run.
 # The stand-in engine (flutter_windows.dll on Windows) is for tests only: an
 # application ships the real engine.
 include(CMakePackageConfigHelpers)
@@ -44,6 +45,12 @@ else()
 ${CMAKE_SHARED_LIBRARY_PREFIX}kelmor_plugin${CMAKE_SHARED_LIBRARY_SUFFIX}")
 endif()
 set_target_properties(kelmor_plugin PROPERTIES EXPORT_NAME plugin)
+# Its debug information, split off under mingw-w64, goes beside it for
+# whoever debugs; an application does not ship it.
+if(MINGW)
+  install(FILES "$<TARGET_FILE:kelmor_plugin>.debug"
+    DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT Development)
+endif()
 
 # ==== The stand-in engine, its test kit and the host ====
 if(TARGET kelmor_standin)

@@ -1,5 +1,8 @@
 #include "host_options.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "flutter/standard_codec_serializer.h"
 #include "json_file.h"
 #include "json_value.h"
@@ -54,6 +57,19 @@ bool TakeJson(const std::string& value, const std::string& what,
   return true;
 }
 
+// A count: decimal digits only, no sign, no more than size_t holds.
+bool TakeCount(const std::string& name, const std::string& value, size_t* count,
+               std::string* error) {
+  const char* end = value.data() + value.size();
+  const auto parsed = std::from_chars(value.data(), end, *count);
+  if (value.empty() || parsed.ec != std::errc() || parsed.ptr != end) {
+    *error =
+        "bad " + name + " " + value + " (expected a whole number, 0 or more)";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& args,
@@ -85,6 +101,13 @@ bool ParseHostOptions(const std::vector<std::string>& args,
       if (!TakeValue(args, &i, "--answer", &answer, error) ||
           !TakeJson(answer, "--answer", &options->answer_json,
                     &options->answer_file, &standard_input_uses, error)) {
+        return false;
+      }
+    } else if (!only_calls && IsOption(arg, "--max-application-calls")) {
+      std::string count;
+      if (!TakeValue(args, &i, "--max-application-calls", &count, error) ||
+          !TakeCount("--max-application-calls", count,
+                     &options->max_application_calls, error)) {
         return false;
       }
     } else if (!only_calls && arg.size() > 1 && arg[0] == '-') {
@@ -154,6 +177,8 @@ with " (no reply wanted)" after a call sent without asking for an answer,
 and NAME quoted when it has spaces, quotes or control characters. A message
 that is no method call prints as
   application message on "CHANNEL": undecodable, N bytes: HEX
+A run answers at most --max-application-calls of these; at the next one
+it says so on the standard error, sends nothing more and exits 1.
 
 Options:
   --library PATH           the plugin library (default: beside this program,
@@ -165,6 +190,10 @@ Options:
   --answer JSON | @FILE | @-
                            answer the plugin's calls to the application side
                            with success and this value
+  --max-application-calls N
+                           answer at most N calls and messages to the
+                           application side (default: )usage" +
+         std::to_string(kDefaultMaxApplicationCalls) + R"usage()
   --windows-version M.N[.SP]
                            the Windows version the stand-in reports
                            (not on Windows, where Windows itself answers;
@@ -175,16 +204,19 @@ Options:
 A JSON text is given inline, or as @FILE to read it from a file, or as @- to
 read it from standard input (once a run). A command line holds at most 32767
 characters on Windows and 128 KiB per argument on Linux: give longer
-arguments as @FILE. JSON objects become maps with string keys; whole numbers
-become int32 or int64 by size. A JSON text is refused when it is longer than
-)usage" + std::to_string(kMaxJsonTextBytes >> 20) +
+arguments as @FILE. JSON objects become maps with string keys; numbers with
+a fraction or an exponent become doubles, and whole numbers int32 or int64
+by size (beyond int64 they are refused). A JSON text is refused when it is
+longer than )usage" +
+         std::to_string(kMaxJsonTextBytes >> 20) +
          " MiB or nests arrays and objects deeper than " +
          std::to_string(flutter::kMaxNestingDepth) + R"usage( levels.
 
 Exit status:
   0  every call was answered with success
   1  some call was answered with an error or not implemented, or got no
-     reply, or had no handler, or got a reply that does not decode
+     reply, or had no handler, or got a reply that does not decode; or the
+     plugin went past --max-application-calls
   2  bad options, JSON or argument file; nothing was sent
   3  the library does not load
   4  the library lacks the export

@@ -7,6 +7,7 @@
 #ifndef HOST_HOST_OPTIONS_H_
 #define HOST_HOST_OPTIONS_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,12 @@
 #include "json_file.h"
 
 namespace kelmor_host {
+
+// How many calls to the application side a run answers unless
+// --max-application-calls says otherwise: more than any run driven by hand
+// makes, and few enough that a plugin calling without end is stopped
+// within seconds.
+inline constexpr size_t kDefaultMaxApplicationCalls = 10000;
 
 struct MethodCallSpec {
   std::string method;
@@ -32,11 +39,14 @@ struct HostOptions {
   // side; absent: they are answered "not implemented".
   std::optional<std::string> answer_json;
   std::optional<std::string> answer_file;  // "--answer @PATH", still to read
+  // At the call past this many the run stops.
+  size_t max_application_calls = kDefaultMaxApplicationCalls;
   std::vector<MethodCallSpec> calls;
 };
 
 // False, with a reason in `error`, for options it does not understand, an
-// "@" without a path, or standard input asked for twice.
+// "@" without a path, standard input asked for twice, or a count that is no
+// whole number.
 bool ParseHostOptions(const std::vector<std::string>& args,
                       HostOptions* options, std::string* error);
 

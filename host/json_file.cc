@@ -1,7 +1,6 @@
 #include "json_file.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -27,24 +26,18 @@ std::string ReasonOf(int error_number) { return std::strerror(error_number); }
 bool ReadJsonStream(std::FILE* stream, std::string* text, std::string* error) {
   std::string read;
   std::vector<char> chunk(kChunkBytes);
-  // Past the limit the rest is only counted, for the message.
-  uint64_t total = 0;
   for (;;) {
     const size_t got = std::fread(chunk.data(), 1, chunk.size(), stream);
-    total += got;
-    if (total <= kMaxJsonTextBytes) {
-      read.append(chunk.data(), got);
-    } else if (!read.empty()) {
-      read = std::string();
+    // The first chunk past the limit ends the read: a stream may never end.
+    if (got > kMaxJsonTextBytes - read.size()) {
+      *error = JsonTooLongError();
+      return false;
     }
+    read.append(chunk.data(), got);
     if (got < chunk.size()) break;  // the end, or an error
   }
   if (std::ferror(stream)) {
     *error = ReasonOf(errno);
-    return false;
-  }
-  if (total > kMaxJsonTextBytes) {
-    *error = JsonTooLongError(total);
     return false;
   }
   *text = std::move(read);

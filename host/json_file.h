@@ -14,8 +14,8 @@ inline constexpr char kStandardInputPath[] = "-";
 
 // Reads `stream` to its end, byte for byte. False, with a one-line reason in
 // `error` and `text` untouched, when a read fails or the stream holds more
-// than kMaxJsonTextBytes (the reason then gives its full length, as
-// EncodableValueFromJson does).
+// than kMaxJsonTextBytes; it then reads at most 64 KiB past the limit, so
+// that an endless stream is refused too.
 bool ReadJsonStream(std::FILE* stream, std::string* text, std::string* error);
 
 // The file at `path`, in UTF-8, or standard input for kStandardInputPath

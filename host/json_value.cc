@@ -2,6 +2,8 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <utility>
+#include <vector>
 
 #include "flutter/standard_codec_serializer.h"
 
@@ -43,19 +45,35 @@ bool NestingWithin(const std::string& text, int limit) {
   return true;
 }
 
+// `text` cut to kMaxReasonBytes, on one line.
+std::string OneShortLine(std::string text) {
+  if (text.size() > kMaxReasonBytes) {
+    text.resize(kMaxReasonBytes);
+    text += "...";
+  }
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
 // The parser's reason without its exception tag, cut to one short line.
 std::string ParseReason(const json::exception& failure) {
   std::string reason = failure.what();
   const size_t tag_end = reason.find("] ");
   if (tag_end != std::string::npos) reason.erase(0, tag_end + 2);
-  if (reason.size() > kMaxReasonBytes) {
-    reason.resize(kMaxReasonBytes);
-    reason += "...";
-  }
-  for (char& c : reason) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return reason;
+  return OneShortLine(std::move(reason));
+}
+
+// A number as written, without a fraction or an exponent.
+bool IsWholeNumber(const std::string& spelling) {
+  return spelling.find_first_of(".eE") == std::string::npos;
+}
+
+std::string WholeNumberError(const std::string& spelling) {
+  return "whole number " + OneShortLine(spelling) +
+         " does not fit in int64 (give it a fraction or an exponent to send "
+         "a double)";
 }
 
 EncodableValue FromInteger(int64_t number) {
@@ -66,48 +84,106 @@ EncodableValue FromInteger(int64_t number) {
   return EncodableValue(number);
 }
 
-// Recursive, one level per array or object: the text's depth was checked.
-EncodableValue Convert(const json& node) {
-  switch (node.type()) {
-    case json::value_t::boolean:
-      return EncodableValue(node.get<bool>());
-    case json::value_t::number_integer:
-      return FromInteger(node.get<int64_t>());
-    case json::value_t::number_unsigned: {
-      const uint64_t number = node.get<uint64_t>();
-      if (number <=
-          static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-        return FromInteger(static_cast<int64_t>(number));
-      }
-      return EncodableValue(static_cast<double>(number));
-    }
-    case json::value_t::number_float:
-      return EncodableValue(node.get<double>());
-    case json::value_t::string:
-      return EncodableValue(node.get<std::string>());
-    case json::value_t::array: {
-      flutter::EncodableList list;
-      list.reserve(node.size());
-      for (const auto& element : node) list.push_back(Convert(element));
-      return EncodableValue(std::move(list));
-    }
-    case json::value_t::object: {
-      flutter::EncodableMap map;
-      for (const auto& [key, element] : node.items()) {
-        map.try_emplace(EncodableValue(key), Convert(element));
-      }
-      return EncodableValue(std::move(map));
-    }
-    default:
-      return EncodableValue();
+// Builds the value as the parser reads the text, with no parsed tree in
+// between. Each number arrives with its spelling, so a whole number beyond
+// int64, which the parser makes a double of, is refused by name. Open arrays
+// and objects wait on a stack of their own, not the call stack.
+class ValueBuilder {
+ public:
+  // Complete once the parse has succeeded.
+  EncodableValue& value() { return root_; }
+  // Why the parse stopped, when a callback returned false.
+  const std::string& error() const { return error_; }
+
+  // ==== The parser's callbacks; false stops the parse ====
+  bool null() { return Add(EncodableValue()); }
+  bool boolean(bool value) { return Add(EncodableValue(value)); }
+  bool number_integer(json::number_integer_t number) {
+    return Add(FromInteger(number));
   }
-}
+  bool number_unsigned(json::number_unsigned_t number) {
+    if (number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      return Refuse(WholeNumberError(std::to_string(number)));
+    }
+    return Add(FromInteger(static_cast<int64_t>(number)));
+  }
+  // Whole numbers past uint64, and negative ones past int64, come here.
+  bool number_float(json::number_float_t number, const std::string& spelling) {
+    if (IsWholeNumber(spelling)) return Refuse(WholeNumberError(spelling));
+    return Add(EncodableValue(number));
+  }
+  bool string(std::string& text) {
+    return Add(EncodableValue(std::move(text)));
+  }
+  bool binary(json::binary_t&) {  // the JSON parser never gives binary data
+    return Refuse("not valid JSON: binary data");
+  }
+  bool start_object(std::size_t) {
+    open_.push_back({EncodableValue(flutter::EncodableMap()), {}});
+    return true;
+  }
+  bool key(std::string& name) {
+    open_.back().key = EncodableValue(std::move(name));
+    return true;
+  }
+  bool end_object() { return Close(); }
+  bool start_array(std::size_t) {
+    open_.push_back({EncodableValue(flutter::EncodableList()), {}});
+    return true;
+  }
+  bool end_array() { return Close(); }
+  bool parse_error(std::size_t, const std::string& last_token,
+                   const json::exception& failure) {
+    // Too large even for a double (406): a whole number is refused as any
+    // beyond int64 is.
+    if (failure.id == 406 && IsWholeNumber(last_token)) {
+      return Refuse(WholeNumberError(last_token));
+    }
+    return Refuse("not valid JSON: " + ParseReason(failure));
+  }
+
+ private:
+  struct Open {
+    EncodableValue container;  // an EncodableList or an EncodableMap
+    EncodableValue key;        // in a map, the key of the value to come
+  };
+
+  bool Add(EncodableValue value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+    } else if (auto* list = std::get_if<flutter::EncodableList>(
+                   &open_.back().container)) {
+      list->push_back(std::move(value));
+    } else {
+      // A repeated key keeps its last value.
+      std::get<flutter::EncodableMap>(open_.back().container)
+          .insert_or_assign(std::move(open_.back().key), std::move(value));
+    }
+    return true;
+  }
+
+  bool Close() {
+    EncodableValue done = std::move(open_.back().container);
+    open_.pop_back();
+    return Add(std::move(done));
+  }
+
+  bool Refuse(std::string reason) {
+    error_ = std::move(reason);
+    return false;
+  }
+
+  std::vector<Open> open_;
+  EncodableValue root_;
+  std::string error_;
+};
 
 }  // namespace
 
-std::string JsonTooLongError(uint64_t bytes) {
-  return "JSON text of " + std::to_string(bytes) +
-         " bytes is longer than the limit of " +
+std::string JsonTooLongError(std::optional<uint64_t> bytes) {
+  const std::string length =
+      bytes ? " of " + std::to_string(*bytes) + " bytes" : std::string();
+  return "JSON text" + length + " is longer than the limit of " +
          std::to_string(kMaxJsonTextBytes) + " bytes (" +
          std::to_string(kMaxJsonTextBytes >> 20) + " MiB)";
 }
@@ -123,14 +199,12 @@ bool EncodableValueFromJson(const std::string& text, EncodableValue* value,
              std::to_string(flutter::kMaxNestingDepth) + " levels";
     return false;
   }
-  json parsed;
-  try {
-    parsed = json::parse(text);
-  } catch (const json::exception& failure) {  // syntax, or a number too large
-    *error = "not valid JSON: " + ParseReason(failure);
+  ValueBuilder builder;
+  if (!json::sax_parse(text, &builder)) {
+    *error = builder.error();
     return false;
   }
-  *value = Convert(parsed);
+  *value = std::move(builder.value());
   return true;
 }
 

@@ -1,5 +1,7 @@
 // Method arguments written as JSON, turned into encodable values: objects
-// become maps with string keys, whole numbers int32 or int64 by size.
+// become maps with string keys, whole numbers int32 or int64 by size, and
+// numbers with a fraction or an exponent doubles. A whole number beyond
+// int64 is refused rather than rounded to a double.
 //
 // Limits, checked on the text before it is parsed: at most kMaxJsonTextBytes
 // bytes, and arrays and objects nested at most flutter::kMaxNestingDepth
@@ -10,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "flutter/encodable_value.h"
@@ -23,12 +26,14 @@ namespace kelmor_host {
 // EncodableValueFromJson.
 constexpr size_t kMaxJsonTextBytes = size_t{64} << 20;
 
-// The reason given for a text of `bytes` bytes, over kMaxJsonTextBytes.
-std::string JsonTooLongError(uint64_t bytes);
+// The reason given for a text over kMaxJsonTextBytes: of `bytes` bytes, or
+// with no length when it was read only as far as the limit.
+std::string JsonTooLongError(std::optional<uint64_t> bytes = std::nullopt);
 
 // False, with a one-line reason in `error` and `value` untouched, when
 // `text` is longer than kMaxJsonTextBytes, nests deeper than
-// flutter::kMaxNestingDepth, or is not JSON.
+// flutter::kMaxNestingDepth, is not JSON, or holds a whole number beyond
+// int64 (the reason names it).
 bool EncodableValueFromJson(const std::string& text,
                             flutter::EncodableValue* value, std::string* error);
 

@@ -100,26 +100,43 @@ bool ApplyWindowsVersion(const HostOptions& options) {
 #endif
 }
 
-// Prints each message the plugin sent to the application side since
-// `*printed` and answers each that waits for a reply. An answer may lead the
-// plugin to send more; those follow, until it sends no more.
-void AnswerApplicationSide(standin::Engine& engine,
-                           const std::optional<Bytes>& answer,
-                           size_t* printed) {
-  for (std::vector<standin::SentMessage> sent = engine.Sends();
-       *printed < sent.size(); sent = engine.Sends()) {
-    for (; *printed < sent.size(); ++*printed) {
-      const kelmor_host::SentText text =
-          kelmor_host::DescribeSent(sent[*printed]);
+// How the host answers the plugin's calls to the application side, and how
+// many it has printed and answered so far.
+struct ApplicationSide {
+  std::optional<Bytes> answer;  // none: "not implemented"
+  size_t limit = 0;             // --max-application-calls
+  size_t printed = 0;
+};
+
+// Prints each message the plugin sent to the application side since the
+// last ones printed and answers each that waits for a reply. An answer may
+// lead the plugin to send more; those follow, until it sends no more. False,
+// with one line on the standard error, at the first message past the limit:
+// a plugin may answer each answer with another call.
+bool AnswerApplicationSide(standin::Engine& engine, ApplicationSide* side) {
+  for (std::vector<standin::SentMessage> sent =
+           engine.SendsSince(side->printed);
+       !sent.empty(); sent = engine.SendsSince(side->printed)) {
+    for (const standin::SentMessage& message : sent) {
+      if (side->printed == side->limit) {
+        std::cerr << "kelmor_host: stopped: the plugin called the application "
+                     "side more than "
+                  << side->limit << " times (--max-application-calls)"
+                  << std::endl;
+        return false;
+      }
+      const kelmor_host::SentText text = kelmor_host::DescribeSent(message);
       std::cout << text.line << std::endl;
       // What is no method call gets no envelope: an empty reply.
-      if (answer && text.method_call) {
-        engine.AnswerSend(*printed, *answer);
+      if (side->answer && text.method_call) {
+        engine.AnswerSend(side->printed, *side->answer);
       } else {
-        engine.AnswerSendEmpty(*printed);
+        engine.AnswerSendEmpty(side->printed);
       }
+      ++side->printed;
     }
   }
+  return true;
 }
 
 int Run(HostOptions options) {
@@ -130,9 +147,10 @@ int Run(HostOptions options) {
     return kBadUsage;
   }
   std::vector<Bytes> messages;
-  std::optional<Bytes> answer;
+  ApplicationSide side;
+  side.limit = options.max_application_calls;
   if (!EncodeCalls(options.calls, &messages) ||
-      !EncodeAnswer(options, &answer)) {
+      !EncodeAnswer(options, &side.answer)) {
     return kBadUsage;
   }
 
@@ -153,17 +171,18 @@ int Run(HostOptions options) {
     return kExportMissing;
   }
 
+  // Torn down before the library, which holds the plugin's code. Stopped at
+  // the limit, the run leaves the rest to the engine's destructor.
   standin::Engine engine;
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
   register_plugin(registrar);
-  size_t printed = 0;
-  AnswerApplicationSide(engine, answer, &printed);
+  if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
   int status = kAllSucceeded;
   for (size_t i = 0; i < messages.size(); ++i) {
     const auto ticket = engine.Deliver(registrar, options.channel, messages[i]);
     // Answered first, so that a plugin that answers with what came back
     // from the application side has answered by now.
-    AnswerApplicationSide(engine, answer, &printed);
+    if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
     const kelmor_host::ReplyText reply =
         kelmor_host::DescribeResponse(engine.GetResponse(ticket));
     std::cout << kelmor_host::MethodNameText(options.calls[i].method) << ": "
@@ -172,7 +191,7 @@ int Run(HostOptions options) {
   }
   engine.DestroyRegistrar(registrar);
   // What the plugin sent as it was torn down.
-  AnswerApplicationSide(engine, answer, &printed);
+  if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
   return status;
 }
 

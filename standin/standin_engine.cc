@@ -186,10 +186,14 @@ void Engine::SetSendPolicy(std::function<bool(const SentMessage&)> accept) {
   core_->send_policy = std::move(accept);
 }
 
-std::vector<SentMessage> Engine::Sends() const {
+std::vector<SentMessage> Engine::Sends() const { return SendsSince(0); }
+
+std::vector<SentMessage> Engine::SendsSince(size_t first) const {
   std::lock_guard<std::mutex> lock(core_->state);
   std::vector<SentMessage> sends;
-  for (const auto& record : core_->sends) sends.push_back(record.info);
+  for (size_t i = first; i < core_->sends.size(); ++i) {
+    sends.push_back(core_->sends[i].info);
+  }
   return sends;
 }
 

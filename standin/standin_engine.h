@@ -131,7 +131,11 @@ class Engine {
   // ==== Outgoing messages ====
   // Decides, per send with reply, whether the engine accepts it.
   void SetSendPolicy(std::function<bool(const SentMessage&)> accept);
+  // Every send so far, in order; send `i` is answered as index `i`.
   std::vector<SentMessage> Sends() const;
+  // The sends from index `first` on, copying none before it, so that a
+  // caller that keeps up with a long run copies each send once.
+  std::vector<SentMessage> SendsSince(size_t first) const;
   // Answers accepted send `index` once, on the calling thread. False when it
   // was refused or already answered.
   bool AnswerSend(size_t index, const std::vector<uint8_t>& reply);

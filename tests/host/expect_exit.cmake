@@ -8,13 +8,19 @@ cmake_minimum_required(VERSION 3.21)
 #                    and it must be one line
 #   ERROR_CONTAINS   a regular expression found somewhere in standard error
 #   INPUT            a file given as standard input
+#   INPUT_COMMAND    a command ('|'-separated) whose output is piped into
+#                    standard input instead
 string(REPLACE "|" ";" args "${ARGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 set(input "")
 if(DEFINED INPUT)
   set(input INPUT_FILE "${INPUT}")
 endif()
-execute_process(COMMAND ${emulator} "${PROGRAM}" ${args} ${input}
+set(feed "")
+if(DEFINED INPUT_COMMAND)
+  string(REPLACE "|" ";" feed "COMMAND|${INPUT_COMMAND}")
+endif()
+execute_process(${feed} COMMAND ${emulator} "${PROGRAM}" ${args} ${input}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output
                 ERROR_VARIABLE errors)
 string(REPLACE "\r\n" "\n" output "${output}")

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "json_value.h"
 #include "value_text.h"
 
@@ -78,6 +81,40 @@ TEST(HostOptions, JsonFileRefusals) {
     std::string error;
     EXPECT_FALSE(ParseHostOptions(c.args, &options, &error));
     EXPECT_EQ(error, c.error);
+  }
+}
+
+// A count is decimal digits and nothing else, up to what size_t holds
+// (64 bits wherever the host builds); a refusal names the option.
+TEST(HostOptions, MaxApplicationCallsTakesWholeNumbersOnly) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<size_t> taken;  // none: refused
+  };
+  const Case cases[] = {
+      {{"x"}, kelmor_host::kDefaultMaxApplicationCalls},
+      {{"--max-application-calls", "0", "x"}, 0},
+      {{"--max-application-calls=18446744073709551615", "x"}, SIZE_MAX},
+      {{"--max-application-calls=18446744073709551616", "x"}, std::nullopt},
+      {{"--max-application-calls=-1", "x"}, std::nullopt},
+      {{"--max-application-calls=+1", "x"}, std::nullopt},
+      {{"--max-application-calls= 1", "x"}, std::nullopt},
+      {{"--max-application-calls=1k", "x"}, std::nullopt},
+      {{"--max-application-calls=", "x"}, std::nullopt},
+      {{"--max-application-calls"}, std::nullopt},
+  };
+  static_assert(SIZE_MAX == UINT64_MAX, "the cases assume a 64-bit size_t");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    HostOptions options;
+    std::string error;
+    const bool parsed = ParseHostOptions(c.args, &options, &error);
+    EXPECT_EQ(parsed, c.taken.has_value()) << error;
+    if (c.taken) {
+      EXPECT_EQ(options.max_application_calls, *c.taken);
+    } else {
+      EXPECT_NE(error.find("--max-application-calls"), std::string::npos);
+    }
   }
 }
 

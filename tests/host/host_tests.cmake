@@ -57,16 +57,20 @@ else()
 endif()
 
 # kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
-#                  [ERROR_CONTAINS regex] [INPUT file]
-#                  [WORKING_DIRECTORY dir] [NATIVE | WINDOWS] ARGS args...)
+#                  [ERROR_CONTAINS regex] [INPUT file | INPUT_COMMAND args...]
+#                  [WORKING_DIRECTORY dir] [TIMEOUT seconds]
+#                  [NATIVE | WINDOWS] ARGS args...)
 # Runs the host with ARGS and checks its exit status, its whole standard
 # output against OUTPUT, its one line of standard error against ERROR or
 # its standard error, of any length, against ERROR_CONTAINS (see
-# expect_exit.cmake). A case runs in native and Windows builds alike,
-# unless NATIVE or WINDOWS keeps it to one. ARGS may hold no '|' or ';'.
+# expect_exit.cmake); standard input is INPUT, or what INPUT_COMMAND
+# writes. TIMEOUT fails a run that has not ended by then. A case runs in
+# native and Windows builds alike, unless NATIVE or WINDOWS keeps it to
+# one. ARGS may hold no '|' or ';'.
 function(kelmor_host_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS"
-    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY" "ARGS")
+    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
+    "ARGS;INPUT_COMMAND")
   if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
     return()
   endif()
@@ -84,6 +88,10 @@ function(kelmor_host_test name)
   if(DEFINED ARG_INPUT)
     list(APPEND checks "-DINPUT=${ARG_INPUT}")
   endif()
+  if(DEFINED ARG_INPUT_COMMAND)
+    string(REPLACE ";" "|" feed "${ARG_INPUT_COMMAND}")
+    list(APPEND checks "-DINPUT_COMMAND=${feed}")
+  endif()
   add_test(NAME host_${name}
     COMMAND "${CMAKE_COMMAND}" "-DEMULATOR=${host_emulator}"
             -DPROGRAM=$<TARGET_FILE:kelmor_host> "-DARGS=${args}"
@@ -92,6 +100,9 @@ function(kelmor_host_test name)
   if(DEFINED ARG_WORKING_DIRECTORY)
     set_tests_properties(host_${name} PROPERTIES
                          WORKING_DIRECTORY "${ARG_WORKING_DIRECTORY}")
+  endif()
+  if(DEFINED ARG_TIMEOUT)
+    set_tests_properties(host_${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   endif()
 endfunction()
 
@@ -170,6 +181,17 @@ kelmor_host_test(long_command_line WINDOWS EXIT 2
   ERROR "^wine-run: Wine starts no program whose command line is over 32767 characters, and this one comes to about [0-9]+: give long arguments in a file \\(for kelmor_host: METHOD=@FILE\\)$"
   ARGS "x=\"${text_40000}\"")
 
+# Past 64 MiB the reading stops, endless input included. Regression: the
+# host read on to the end of the input only to report its length.
+set(too_long "^kelmor_host: arguments of x: JSON text is longer than the \
+limit of 67108864 bytes \\(64 MiB\\)$")
+kelmor_host_test(endless_standard_input EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 INPUT_COMMAND yes 1 ARGS x=@-)
+kelmor_host_test(endless_file NATIVE EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 ARGS x=@/dev/zero)
+kelmor_host_test(endless_file WINDOWS EXIT 2 ERROR "${too_long}"
+  TIMEOUT 30 ARGS x=@Z:/dev/zero)
+
 # A file is held to the command line's limits.
 kelmor_host_test(argument_file_too_deep NATIVE EXIT 2
   ERROR "^kelmor_host: arguments of x: JSON arrays and objects nested deeper than 64 levels$"
@@ -191,6 +213,34 @@ kelmor_host_test(json_depth_20000 NATIVE EXIT 2 ERROR "${too_deep}"
   ARGS "x=${open_20000}${close_20000}")
 kelmor_host_test(json_open_20000 NATIVE EXIT 2 ERROR "${too_deep}"
   ARGS "x=${open_20000}")
+
+# ==== Whole numbers beyond int64 ====
+# Regression: they went out as doubles. Refused with the number named, in
+# arguments and in --answer; at the edges they go out as int64, and with a
+# fraction or an exponent as doubles.
+set(no_int64 "does not fit in int64 \\(give it a fraction or an exponent \
+to send a double\\)$")
+kelmor_host_test(arguments_beyond_int64 EXIT 2
+  ERROR "^kelmor_host: arguments of echo: whole number 18446744073709551615 ${no_int64}"
+  ARGS ${test_plugin} echo=18446744073709551615)
+kelmor_host_test(arguments_below_int64 EXIT 2
+  ERROR "^kelmor_host: arguments of echo: whole number -9223372036854775809 ${no_int64}"
+  ARGS ${test_plugin} echo=-9223372036854775809)
+kelmor_host_test(answer_beyond_int64 EXIT 2
+  ERROR "^kelmor_host: --answer: whole number 18446744073709551616 ${no_int64}"
+  ARGS ${test_plugin} --answer 18446744073709551616 ask)
+kelmor_host_test(answer_below_int64 EXIT 2
+  ERROR "^kelmor_host: --answer: whole number -9223372036854775809 ${no_int64}"
+  ARGS ${test_plugin} --answer=-9223372036854775809 ask)
+kelmor_host_test(int64_edges EXIT 0
+  OUTPUT "^echo: success 9223372036854775807
+echo: success -9223372036854775808
+echo: success 1\\.8446744073709552e\\+19
+application call on \"test\": question 9223372036854775807
+ask: success -9223372036854775808\n$"
+  ARGS ${test_plugin} --answer -9223372036854775808 echo=9223372036854775807
+       echo=-9223372036854775808 echo=18446744073709551615.0
+       ask=9223372036854775807)
 
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
@@ -217,6 +267,21 @@ kelmor_host_test(application_calls_answered_from_file NATIVE EXIT 0
 kelmor_host_test(answer_not_json NATIVE EXIT 2
   ERROR "^kelmor_host: --answer: not valid JSON: "
   ARGS ${test_plugin} --answer "{" ask)
+
+# A plugin that answers each answer with another call is stopped at the
+# bound: that many calls printed and answered, then one line, and nothing
+# more is sent. Regression: the host ran on forever, ever slower.
+set(more "application call on \"test\": more")
+set(bound "^kelmor_host: stopped: the plugin called the application side \
+more than")
+kelmor_host_test(application_calls_bounded EXIT 1
+  OUTPUT "^${more} 1\n${more} 2\n${more} 3\n$"
+  ERROR "${bound} 3 times \\(--max-application-calls\\)$"
+  ARGS ${test_plugin} --max-application-calls 3 flood echo=1)
+kelmor_host_test(application_calls_default_bound EXIT 1 TIMEOUT 120
+  OUTPUT "^${more} 1\n.*\n${more} 10000\n$"
+  ERROR "${bound} 10000 times \\(--max-application-calls\\)$"
+  ARGS ${test_plugin} flood)
 
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.

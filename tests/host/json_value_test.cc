@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,55 @@ TEST(JsonValueLimits, TextsLongerThanTheLimitAreRefused) {
   text.pop_back();
   EXPECT_FALSE(EncodableValueFromJson(text, &value, &error));
   EXPECT_THAT(error, HasSubstr("not valid JSON: "));
+}
+
+struct NumberCase {
+  const char* name;
+  std::string text;
+  EncodableValue taken;  // null: refused, naming `text`
+};
+
+// Regression: whole numbers beyond int64 silently became doubles. Refused,
+// however far beyond and wherever they sit; at the edges they are int64, and
+// a fraction or an exponent makes a double of any size.
+TEST(JsonValueNumbers, WholeNumbersBeyondInt64AreRefusedByName) {
+  const NumberCase cases[] = {
+      {"control: the largest int64", "9223372036854775807",
+       EncodableValue(int64_t{9223372036854775807})},
+      {"control: the smallest int64", "-9223372036854775808",
+       EncodableValue(std::numeric_limits<int64_t>::min())},
+      {"one past the largest", "9223372036854775808", EncodableValue()},
+      {"the largest uint64", "18446744073709551615", EncodableValue()},
+      {"past uint64", "18446744073709551616", EncodableValue()},
+      {"one below the smallest", "-9223372036854775809", EncodableValue()},
+      {"past a double", "1" + std::string(400, '0'), EncodableValue()},
+      {"in a map in a list", R"([1, {"k": 18446744073709551615}])",
+       EncodableValue()},
+      {"with a fraction", "18446744073709551615.0",
+       EncodableValue(18446744073709551615.0)},
+      {"with an exponent", "-9223372036854775809e0",
+       EncodableValue(-9223372036854775809.0)},
+      {"a small one with an exponent", "1e3", EncodableValue(1000.0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EncodableValue value("untouched");
+    std::string error;
+    const bool taken = EncodableValueFromJson(c.text, &value, &error);
+    if (!c.taken.IsNull()) {
+      ASSERT_TRUE(taken) << error;
+      EXPECT_EQ(value, c.taken);
+      EXPECT_EQ(value.index(), c.taken.index());
+      continue;
+    }
+    EXPECT_FALSE(taken);
+    const std::string number =
+        c.text[0] == '[' ? "18446744073709551615" : c.text.substr(0, 160);
+    EXPECT_THAT(error, testing::StartsWith("whole number " + number));
+    EXPECT_THAT(error, HasSubstr(" does not fit in int64 (give it a fraction "
+                                 "or an exponent to send a double)"));
+    EXPECT_EQ(value, EncodableValue("untouched"));
+  }
 }
 
 TEST(JsonValueLimits, ParseErrorsAreOneShortLine) {

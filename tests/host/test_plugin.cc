@@ -6,7 +6,11 @@
 //         asking for a reply, and answers null;
 //   fail  answers the error "failed" with its arguments as details;
 //   keep  keeps its result unanswered for as long as the plugin lives;
+//   flood calls "more" with 1 on the application side and answers null;
+//         then it calls "more" with the next number at each answer that is
+//         no error, for as long as the plugin lives;
 // anything else is not implemented.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,9 +41,9 @@ using Result = flutter::MethodResult<EncodableValue>;
 class TestPlugin : public flutter::Plugin {
  public:
   explicit TestPlugin(flutter::BinaryMessenger* messenger)
-      : channel_(messenger, "test",
-                 &flutter::StandardMethodCodec::GetInstance()) {
-    channel_.SetCallHandler([this](const auto& call, auto result) {
+      : channel_(std::make_shared<flutter::MethodChannel<>>(
+            messenger, "test", &flutter::StandardMethodCodec::GetInstance())) {
+    channel_->SetCallHandler([this](const auto& call, auto result) {
       Handle(call, std::move(result));
     });
   }
@@ -55,13 +59,16 @@ class TestPlugin : public flutter::Plugin {
     } else if (method == "ask") {
       Ask(arguments, std::move(result));
     } else if (method == "tell") {
-      channel_.InvokeMethod("note",
-                            std::make_unique<EncodableValue>(arguments));
+      channel_->InvokeMethod("note",
+                             std::make_unique<EncodableValue>(arguments));
       result->Success();
     } else if (method == "fail") {
       result->Error("failed", "asked to fail", arguments);
     } else if (method == "keep") {
       kept_.push_back(std::move(result));
+    } else if (method == "flood") {
+      Flood(channel_, 1);
+      result->Success();
     } else {
       result->NotImplemented();
     }
@@ -70,7 +77,7 @@ class TestPlugin : public flutter::Plugin {
   // The answer from the application side becomes the answer to the call.
   void Ask(const EncodableValue& arguments, std::unique_ptr<Result> result) {
     std::shared_ptr<Result> shared = std::move(result);
-    channel_.InvokeMethod(
+    channel_->InvokeMethod(
         "question", std::make_unique<EncodableValue>(arguments),
         std::make_unique<flutter::MethodResultFunctions<>>(
             [shared](const EncodableValue* value) {
@@ -91,7 +98,21 @@ class TestPlugin : public flutter::Plugin {
             [shared] { shared->NotImplemented(); }));
   }
 
-  flutter::MethodChannel<> channel_;
+  // Weak, since an answer may come after the plugin is gone; an error
+  // (among them the engine refusing the call) ends the flood.
+  static void Flood(std::weak_ptr<flutter::MethodChannel<>> weak_channel,
+                    int32_t count) {
+    const auto channel = weak_channel.lock();
+    if (!channel) return;
+    auto again = [weak_channel, count] { Flood(weak_channel, count + 1); };
+    channel->InvokeMethod(
+        "more", std::make_unique<EncodableValue>(count),
+        std::make_unique<flutter::MethodResultFunctions<>>(
+            [again](const EncodableValue*) { again(); }, nullptr, again));
+  }
+
+  // Shared, so that the flood's answers can tell whether it still exists.
+  std::shared_ptr<flutter::MethodChannel<>> channel_;
   std::vector<std::unique_ptr<Result>> kept_;
 };
 

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.21)
 # Fails unless the DLL exports exactly KelmorPluginCApiRegisterWithRegistrar,
-# imports from nothing but Windows system DLLs and flutter_windows.dll, and
-# carries a version resource.
+# imports from nothing but Windows system DLLs and flutter_windows.dll,
+# carries a version resource, and asks for address space layout randomisation
+# with 64-bit addresses and for no execution from data pages.
 execute_process(COMMAND "${OBJDUMP}" -p "${LIBRARY}"
                 OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -46,4 +47,19 @@ string(FIND "${binary}" "${name_utf16}" found)
 if(found EQUAL -1)
   message(FATAL_ERROR "no version resource with a product name")
 endif()
-message(STATUS "exports: ${exports}; imports: ${imports}")
+
+if(NOT dump MATCHES "\nDllCharacteristics[ \t]+([0-9a-fA-F]+)")
+  message(FATAL_ERROR "no DllCharacteristics line")
+endif()
+set(characteristics "0x${CMAKE_MATCH_1}")
+foreach(flag IN ITEMS HIGH_ENTROPY_VA:0x20 DYNAMIC_BASE:0x40 NX_COMPAT:0x100)
+  string(REPLACE ":" ";" flag "${flag}")
+  list(GET flag 0 flag_name)
+  list(GET flag 1 bit)
+  math(EXPR set_bit "${characteristics} & ${bit}")
+  if(set_bit EQUAL 0)
+    message(FATAL_ERROR "DllCharacteristics ${characteristics} lack ${flag_name}")
+  endif()
+endforeach()
+message(STATUS "exports: ${exports}; imports: ${imports}; \
+DllCharacteristics ${characteristics}")

@@ -1,9 +1,12 @@
-// The test kit decodes every kind of answer a plugin can give.
+// The test kit decodes every kind of answer a plugin can give; the engine
+// hands out the sends a caller has not seen yet.
 #include "method_call_kit.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "flutter/binary_messenger_impl.h"
 #include "flutter/method_channel.h"
@@ -70,6 +73,24 @@ TEST(RecordingResult, HoldsOnlyTheLastAnswer) {
   EXPECT_FALSE(result.value.has_value());
   EXPECT_TRUE(result.code.empty());
   EXPECT_TRUE(result.message.empty());
+}
+
+// Regression: the host took every earlier send again at each step, so a
+// plugin that kept calling the application side slowed it quadratically.
+TEST(StandinEngine, SendsSinceGivesOnlyTheLaterSends) {
+  standin::Engine engine;
+  const auto registrar = engine.CreateRegistrar();
+  flutter::BinaryMessengerImpl messenger(engine.MessengerOf(registrar));
+  const uint8_t bytes[] = {7, 8, 9};
+  for (size_t size = 1; size <= 3; ++size) {
+    messenger.SendToChannel("c" + std::to_string(size), bytes, size, nullptr);
+  }
+  const std::vector<standin::SentMessage> later = engine.SendsSince(1);
+  ASSERT_EQ(later.size(), 2u);
+  EXPECT_EQ(later[0].channel, "c2");
+  EXPECT_EQ(later[1].message, std::vector<uint8_t>({7, 8, 9}));
+  EXPECT_TRUE(engine.SendsSince(3).empty());
+  EXPECT_TRUE(engine.SendsSince(4).empty());
 }
 
 }  // namespace
