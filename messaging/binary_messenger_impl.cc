@@ -1,5 +1,6 @@
 #include "flutter/binary_messenger_impl.h"
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -9,6 +10,8 @@
 namespace flutter {
 
 namespace {
+
+using HandlerTable = std::map<std::string, BinaryMessageHandler>;
 
 // The caller's reply, owned by the engine's pending send until it answers.
 struct PendingReply {
@@ -25,53 +28,83 @@ void OnEngineReply(const uint8_t* data, size_t data_size,
   }
 }
 
-using SharedMessenger = std::shared_ptr<FlutterDesktopMessenger>;
-
-// The reply to one incoming message. Copies share one reference on the
-// engine messenger (released with the last copy) and each answers at most
-// once.
-class MessageResponder {
+// Holds the engine messenger's lock for one scope; it is given back also
+// when what runs under it throws, or every later reply would wait forever.
+class MessengerLock {
  public:
-  MessageResponder(SharedMessenger messenger,
-                   const FlutterDesktopMessageResponseHandle* response_handle)
-      : messenger_(std::move(messenger)), response_handle_(response_handle) {}
-
-  void operator()(const uint8_t* reply, size_t reply_size) {
-    FlutterDesktopMessengerRef locked =
-        FlutterDesktopMessengerLock(messenger_.get());
-    if (FlutterDesktopMessengerIsAvailable(messenger_.get())) {
-      Respond(reply, reply_size);
-    }
-    if (locked != nullptr) FlutterDesktopMessengerUnlock(locked);
+  explicit MessengerLock(FlutterDesktopMessengerRef messenger)
+      : locked_(FlutterDesktopMessengerLock(messenger)) {}
+  ~MessengerLock() {
+    if (locked_ != nullptr) FlutterDesktopMessengerUnlock(locked_);
   }
 
+  MessengerLock(const MessengerLock&) = delete;
+  MessengerLock& operator=(const MessengerLock&) = delete;
+
  private:
-  // Runs under the engine messenger's lock.
-  void Respond(const uint8_t* reply, size_t reply_size) {
-    if (response_handle_ == nullptr) {
+  FlutterDesktopMessengerRef locked_;
+};
+
+// What every copy of one message's reply shares: a reference on the engine
+// messenger, released by whichever copy goes last, and the response handle,
+// which only the first answer gets.
+class ResponseState {
+ public:
+  // Takes the reference; nothing after it can throw, so it is always given
+  // back by the destructor.
+  ResponseState(FlutterDesktopMessengerRef messenger,
+                const FlutterDesktopMessageResponseHandle* response_handle)
+      : messenger_(FlutterDesktopMessengerAddRef(messenger)),
+        response_handle_(response_handle) {}
+  ~ResponseState() { FlutterDesktopMessengerRelease(messenger_); }
+
+  ResponseState(const ResponseState&) = delete;
+  ResponseState& operator=(const ResponseState&) = delete;
+
+  void Answer(const uint8_t* reply, size_t reply_size) {
+    MessengerLock lock(messenger_);
+    if (!FlutterDesktopMessengerIsAvailable(messenger_)) return;
+    // Taken, not read: of copies answering at once on several threads, one
+    // gets the handle even if the engine's lock did not keep them apart.
+    const FlutterDesktopMessageResponseHandle* handle =
+        response_handle_.exchange(nullptr);
+    if (handle == nullptr) {
       std::cerr << "Error: Response can be set only once. Ignoring "
                    "duplicate response."
                 << std::endl;
       return;
     }
-    FlutterDesktopMessengerSendResponse(messenger_.get(), response_handle_,
-                                        reply, reply_size);
-    response_handle_ = nullptr;
+    FlutterDesktopMessengerSendResponse(messenger_, handle, reply, reply_size);
   }
 
-  SharedMessenger messenger_;
-  const FlutterDesktopMessageResponseHandle* response_handle_;
+ private:
+  FlutterDesktopMessengerRef messenger_;
+  std::atomic<const FlutterDesktopMessageResponseHandle*> response_handle_;
+};
+
+// The reply to one incoming message. Its copies share one ResponseState, so
+// the engine gets at most one response however many copies answer.
+class MessageResponder {
+ public:
+  explicit MessageResponder(std::shared_ptr<ResponseState> state)
+      : state_(std::move(state)) {}
+
+  void operator()(const uint8_t* reply, size_t reply_size) const {
+    state_->Answer(reply, reply_size);
+  }
+
+ private:
+  std::shared_ptr<ResponseState> state_;
 };
 
 // Answers a message for which no reply could be made (memory ran out).
 void RespondEmpty(FlutterDesktopMessengerRef messenger,
                   const FlutterDesktopMessageResponseHandle* handle) {
   if (handle == nullptr) return;
-  FlutterDesktopMessengerRef locked = FlutterDesktopMessengerLock(messenger);
+  MessengerLock lock(messenger);
   if (FlutterDesktopMessengerIsAvailable(messenger)) {
     FlutterDesktopMessengerSendResponse(messenger, handle, nullptr, 0);
   }
-  if (locked != nullptr) FlutterDesktopMessengerUnlock(locked);
 }
 
 // A handler while it runs. The handler is moved out of its map entry for the
@@ -145,9 +178,7 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
     // The reply owns the one reference taken here; it is released when the
     // last copy of the reply goes, whether the handler keeps one or not.
     BinaryReply reply = MessageResponder(
-        SharedMessenger(FlutterDesktopMessengerAddRef(messenger),
-                        &FlutterDesktopMessengerRelease),
-        message->response_handle);
+        std::make_shared<ResponseState>(messenger, message->response_handle));
     reply_made = true;
     RunningHandler running(static_cast<BinaryMessageHandler*>(user_data));
     running.handler()(message->message, message->message_size,
@@ -160,6 +191,32 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
     // Without a reply nobody else can answer: an empty response, so that
     // the sender is not left waiting.
     if (!reply_made) RespondEmpty(messenger, message->response_handle);
+  }
+}
+
+// Moves the channel's handler out of the table, leaving its entry in place,
+// empty. A running handler is not in its entry: it goes when it returns.
+BinaryMessageHandler TakeHandler(HandlerTable& handlers,
+                                 const std::string& channel) {
+  const auto entry = handlers.find(channel);
+  if (entry == handlers.end()) return nullptr;
+  RunningHandler::Retire(&entry->second);
+  BinaryMessageHandler taken = std::move(entry->second);
+  entry->second = nullptr;
+  return taken;
+}
+
+// Points the engine's callback for the channel at the handler the table holds
+// for it, or clears it when there is none.
+void TellEngine(FlutterDesktopMessengerRef engine_messenger,
+                HandlerTable& handlers, const std::string& channel) {
+  const auto entry = handlers.find(channel);
+  if (entry == handlers.end()) {
+    FlutterDesktopMessengerSetCallback(engine_messenger, channel.c_str(),
+                                       nullptr, nullptr);
+  } else {
+    FlutterDesktopMessengerSetCallback(engine_messenger, channel.c_str(),
+                                       &OnEngineMessage, &entry->second);
   }
 }
 
@@ -188,30 +245,22 @@ void BinaryMessengerImpl::SendToChannel(const std::string& channel,
 
 void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,
                                             BinaryMessageHandler handler) {
-  if (!handler) {
-    const auto entry = handlers_.find(channel);
-    if (entry != handlers_.end()) {
-      RunningHandler::Retire(&entry->second);
-      // Out of the map before it goes: its destructor may use the messenger.
-      BinaryMessageHandler removed = std::move(entry->second);
-      handlers_.erase(entry);
-    }
-    FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
-                                       nullptr, nullptr);
-    return;
-  }
   {
-    // The old handler goes before the new one moves in. It is destroyed out
-    // of the map, since its destructor may change the map itself.
-    BinaryMessageHandler& old_slot = handlers_[channel];
-    RunningHandler::Retire(&old_slot);
-    BinaryMessageHandler old = std::move(old_slot);
-    old_slot = nullptr;
+    // The handler being replaced or removed goes first, while its entry (the
+    // address the engine holds) stays: its destructor may use the messenger,
+    // and this call's change then stands over what it did to this channel.
+    BinaryMessageHandler replaced = TakeHandler(handlers_, channel);
   }
-  BinaryMessageHandler& stored = handlers_[channel];
-  stored = std::move(handler);
-  FlutterDesktopMessengerSetCallback(engine_messenger_, channel.c_str(),
-                                     &OnEngineMessage, &stored);
+  // A handler that destructor installed here gives way too, and goes last,
+  // once the engine agrees with the table: its own destructor's calls each
+  // bring the engine into line again.
+  BinaryMessageHandler displaced = TakeHandler(handlers_, channel);
+  if (handler) {
+    handlers_[channel] = std::move(handler);
+  } else {
+    handlers_.erase(channel);
+  }
+  TellEngine(engine_messenger_, handlers_, channel);
 }
 
 }  // namespace flutter

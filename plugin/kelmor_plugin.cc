@@ -1,5 +1,7 @@
 #include "kelmor_plugin.h"
 
+#include <iostream>
+#include <set>
 #include <string>
 
 #include "flutter/method_channel.h"
@@ -12,6 +14,14 @@ namespace {
 
 constexpr char kChannelName[] = "kelmor";
 constexpr char kGetPlatformVersion[] = "getPlatformVersion";
+
+// The registrars that own a registered KelmorPlugin. Made on first use and
+// never destroyed; each plugin takes its registrar out as it goes, so a later
+// registrar at the same address starts unserved.
+std::set<const flutter::PluginRegistrarWindows*>& RegistrarsServed() {
+  static auto* served = new std::set<const flutter::PluginRegistrarWindows*>();
+  return *served;
+}
 
 std::string PlatformVersionText() {
   std::string text = "Windows ";
@@ -29,10 +39,18 @@ std::string PlatformVersionText() {
 
 void KelmorPlugin::RegisterWithRegistrar(
     flutter::PluginRegistrarWindows* registrar) {
+  // A second plugin would take the channel from the first and then sit
+  // unreachable until the registrar goes; the first one stays instead.
+  if (RegistrarsServed().count(registrar) != 0) {
+    std::cerr << "Warning: The kelmor plugin is already registered with this "
+                 "registrar. Ignoring duplicate registration."
+              << std::endl;
+    return;
+  }
   const auto& codec = flutter::StandardMethodCodec::GetInstance();
   flutter::MethodChannel<> channel(registrar->GetMessenger(), kChannelName,
                                    &codec);
-  auto plugin = std::make_unique<KelmorPlugin>();
+  auto plugin = std::make_unique<KelmorPlugin>(registrar);
   KelmorPlugin* handler_target = plugin.get();
   // Owned first: if installing the handler fails, no handler is left
   // pointing at a plugin that is gone.
@@ -40,7 +58,10 @@ void KelmorPlugin::RegisterWithRegistrar(
   channel.SetCallHandler([handler_target](const auto& call, auto result) {
     handler_target->HandleMethodCall(call, std::move(result));
   });
+  RegistrarsServed().insert(registrar);
 }
+
+KelmorPlugin::~KelmorPlugin() { RegistrarsServed().erase(registrar_); }
 
 void KelmorPlugin::HandleMethodCall(
     const flutter::MethodCall<flutter::EncodableValue>& method_call,

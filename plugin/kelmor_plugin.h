@@ -14,14 +14,23 @@
 
 namespace kelmor {
 
+// Registration, method calls and destruction run on the engine's platform
+// thread.
 class KelmorPlugin : public flutter::Plugin {
  public:
   // Opens the "kelmor" channel on the registrar's messenger, routes its calls
-  // to a new plugin, and hands the plugin to the registrar.
+  // to a new plugin, and hands the plugin to the registrar. A registrar that
+  // owns a KelmorPlugin already keeps it answering: the call writes
+  // "Warning: The kelmor plugin is already registered with this registrar.
+  // Ignoring duplicate registration." and changes nothing.
   static void RegisterWithRegistrar(flutter::PluginRegistrarWindows* registrar);
 
   KelmorPlugin() = default;
-  ~KelmorPlugin() override = default;
+  // A plugin for `registrar` to own: while it lives, the registrar counts as
+  // served once registration has finished.
+  explicit KelmorPlugin(const flutter::PluginRegistrarWindows* registrar)
+      : registrar_(registrar) {}
+  ~KelmorPlugin() override;
 
   KelmorPlugin(const KelmorPlugin&) = delete;
   KelmorPlugin& operator=(const KelmorPlugin&) = delete;
@@ -35,6 +44,10 @@ class KelmorPlugin : public flutter::Plugin {
   // compared in that order.
   static bool IsVersionAtLeast(uint16_t major, uint16_t minor,
                                uint16_t service_pack_major);
+
+ private:
+  // The registrar that owns this plugin (and so outlives it); null when none.
+  const flutter::PluginRegistrarWindows* registrar_ = nullptr;
 };
 
 }  // namespace kelmor

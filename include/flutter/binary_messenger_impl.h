@@ -3,6 +3,8 @@
 // Each incoming message reaches its channel's handler with a reply that keeps
 // the engine messenger referenced until its last copy goes, and answers under
 // the engine messenger's lock, so it may be called later and on any thread.
+// All copies of one reply share its one answer: the first call through any
+// of them sends, every later one is refused.
 //
 // A handler may replace or remove its own channel's handler, or another's,
 // while it runs: a running handler is destroyed only after it returns, and
@@ -10,14 +12,22 @@
 // thread, the engine's platform thread, as handlers are installed: a
 // running handler is held outside its map entry while it runs.
 //
+// A replaced or removed handler is destroyed before the new one is put in
+// (or the channel cleared), so its destructor may use the messenger and the
+// call's own change stands over what it did to that channel. Whatever a
+// destructor does, afterwards the engine delivers on each channel to the
+// handler the messenger holds for it, or to none.
+//
 // Failure: an exception from a handler or a reply callable stops at the
 // engine's callback, as the line "Exception in message handler on channel "
 // with the channel name (or "Exception in reply callback"), then ": " and
-// the exception's text. A reply called twice, or for a message without a
-// response handle, writes "Error: Response can be set only once. Ignoring
-// duplicate response." and sends nothing; a reply after the engine became
-// unavailable is dropped silently; a send the engine refuses never calls its
-// reply.
+// the exception's text. A reply called again (through any copy), or for a
+// message without a response handle, writes "Error: Response can be set
+// only once. Ignoring duplicate response." and sends nothing; a reply after
+// the engine became unavailable is dropped silently; a send the engine
+// refuses never calls its reply. A reply whose diagnostic or engine call
+// throws passes the exception to its caller, with the engine messenger's
+// lock given back.
 #ifndef FLUTTER_BINARY_MESSENGER_IMPL_H_
 #define FLUTTER_BINARY_MESSENGER_IMPL_H_
 

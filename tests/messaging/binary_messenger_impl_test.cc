@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <iostream>
+#include <streambuf>
 #include <thread>
 
 #include "standin_fixture.h"
@@ -153,6 +157,112 @@ TEST_F(BinaryMessengerImplTest, SecondReplyIsRefusedWithOneLine) {
   kept_[0](answer, 1);
   EXPECT_EQ(capture.Lines(), std::vector<std::string>{kDuplicateResponse});
   EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 1);
+}
+
+// Found in review: each copy of a reply kept its own response handle, so
+// copies of one reply sent the engine one response each.
+TEST_F(BinaryMessengerImplTest, CopiesOfAReplyAnswerOnceBetweenThem) {
+  constexpr int kCopies = 4;
+  const struct {
+    const char* name;
+    bool at_once_on_own_threads;
+  } cases[] = {{"one after another", false},
+               {"at once, each on its own thread", true}};
+  KeepReplies();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto ticket = engine_->Deliver(registrar_, "ch", {1});
+    std::vector<BinaryReply> copies(kCopies, kept_.back());
+    kept_.clear();
+    const auto releases_before = engine_->counters().releases;
+    const uint8_t answer[] = {5};
+    StderrCapture capture;
+    if (c.at_once_on_own_threads) {
+      std::atomic<bool> go{false};
+      std::vector<std::thread> threads;
+      for (const BinaryReply& copy : copies) {
+        threads.emplace_back([&go, &copy, &answer] {
+          while (!go) std::this_thread::yield();
+          copy(answer, sizeof(answer));
+        });
+      }
+      go = true;
+      for (auto& thread : threads) thread.join();
+    } else {
+      for (const BinaryReply& copy : copies) copy(answer, sizeof(answer));
+    }
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::string>(kCopies - 1, kDuplicateResponse));
+    EXPECT_EQ(engine_->GetResponse(ticket).times_sent, 1);
+    EXPECT_EQ(engine_->counters().releases, releases_before);
+    copies.clear();
+    ExpectReferencesBalanced();
+  }
+}
+
+// A stream buffer that takes no characters, so every write through it fails.
+class RefusingBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+// While it lives, std::cerr throws on the first write.
+class ThrowingStderr {
+ public:
+  ThrowingStderr()
+      : saved_buffer_(std::cerr.rdbuf(&refusing_)),
+        saved_mask_(std::cerr.exceptions()) {
+    std::cerr.exceptions(std::ios::badbit);
+  }
+  ~ThrowingStderr() {
+    std::cerr.exceptions(std::ios::goodbit);
+    std::cerr.rdbuf(saved_buffer_);
+    std::cerr.clear();
+    std::cerr.exceptions(saved_mask_);
+  }
+  ThrowingStderr(const ThrowingStderr&) = delete;
+  ThrowingStderr& operator=(const ThrowingStderr&) = delete;
+
+ private:
+  RefusingBuffer refusing_;
+  std::streambuf* saved_buffer_;
+  std::ios::iostate saved_mask_;
+};
+
+// Found in review: a reply that threw between taking the engine messenger's
+// lock and giving it back kept the lock, and every later reply waited on it.
+TEST_F(BinaryMessengerImplTest, ReplyThatThrowsGivesTheLockBack) {
+  KeepReplies();
+  const struct {
+    const char* name;
+    std::function<void()> setup;  // before the reply that throws
+  } cases[] = {
+      {"duplicate-response line on an error stream set to throw",
+       [this] { kept_.back()(nullptr, 0); }},
+      {"the engine's response call throws",
+       [this] {
+         // The stand-in's record of the message is gone: its lookup throws.
+         engine_->Forget(engine_->MessageCount() - 1);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine_->Deliver(registrar_, "ch", {1});
+    c.setup();
+    {
+      ThrowingStderr throwing;
+      EXPECT_ANY_THROW(kept_.back()(nullptr, 0));
+    }
+    if (engine_->counters().lock_calls != engine_->counters().unlock_calls) {
+      // Given back here, so that the engine can shut down after the test.
+      FlutterDesktopMessengerUnlock(engine_->MessengerOf(registrar_));
+      ADD_FAILURE() << "the engine messenger was left locked";
+      continue;
+    }
+    const auto later = engine_->Deliver(registrar_, "ch", {2});
+    kept_.back()(nullptr, 0);
+    EXPECT_EQ(engine_->GetResponse(later).times_sent, 1);
+  }
 }
 
 TEST_F(BinaryMessengerImplTest, MessageWithoutResponseHandleCannotBeAnswered) {

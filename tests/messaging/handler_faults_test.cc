@@ -2,6 +2,7 @@
 // themselves while they run: nothing reaches the engine but one answer.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -310,6 +311,89 @@ TEST_F(HandlerFaultsTest, HandlerWhoseDestructionRemovesItsChannel) {
   EXPECT_EQ(engine_->GetResponse(engine_->Deliver(registrar_, "raw", Hex("01")))
                 .times_sent,
             1);
+}
+
+// Counts the handlers alive, and runs an action when the last copy of the
+// handler holding it goes.
+class LastCopy {
+ public:
+  LastCopy(int* live, std::function<void()> action)
+      : live_(live), action_(std::move(action)) {
+    ++*live_;
+  }
+  ~LastCopy() {
+    --*live_;
+    if (action_) action_();
+  }
+  LastCopy(const LastCopy&) = delete;
+  LastCopy& operator=(const LastCopy&) = delete;
+
+ private:
+  int* live_;
+  std::function<void()> action_;
+};
+
+// Found in review: the engine was told of a removal or replacement without
+// regard to what the going handler's destructor had done to the table, which
+// left a channel deaf or the engine holding a freed entry's address.
+TEST_F(HandlerFaultsTest, EngineAndTableAgreeWhateverAGoingHandlerDoes) {
+  int live = 0;
+  flutter::BinaryMessengerImpl* messenger = messenger_.get();
+  // A handler answering with `id` that runs `as_it_goes` when destroyed.
+  const auto handler = [&live](uint8_t id, std::function<void()> as_it_goes)
+      -> flutter::BinaryMessageHandler {
+    auto last = std::make_shared<LastCopy>(&live, std::move(as_it_goes));
+    return [id, last](const uint8_t*, size_t, flutter::BinaryReply reply) {
+      reply(&id, 1);
+    };
+  };
+  const auto install = [&](const char* channel, uint8_t id,
+                           std::function<void()> as_it_goes = nullptr) {
+    return
+        [=] { messenger->SetChannelHandler(channel, handler(id, as_it_goes)); };
+  };
+  const auto remove = [messenger](const char* channel) {
+    return [=] { messenger->SetChannelHandler(channel, nullptr); };
+  };
+  const struct {
+    const char* name;
+    bool replaced;  // by handler 2; otherwise removed
+    std::function<void()> as_it_goes;
+    int raw;  // the handler that answers on each channel; 0 for none
+    int other;
+  } cases[] = {
+      {"removed, installs on its channel", false, install("raw", 3), 0, 0},
+      {"removed, removes its channel", false, remove("raw"), 0, 0},
+      {"removed, installs on another", false, install("other", 3), 0, 3},
+      {"replaced, installs on its channel", true, install("raw", 3), 2, 0},
+      {"replaced, removes its channel", true, remove("raw"), 2, 0},
+      {"replaced, installs on another", true, install("other", 3), 2, 3},
+      // The handler it installs gives way to handler 2 and, going last,
+      // removes the channel.
+      {"replaced, installs one that removes the channel as it goes", true,
+       install("raw", 3, remove("raw")), 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    messenger_->SetChannelHandler("raw", handler(1, c.as_it_goes));
+    messenger_->SetChannelHandler("raw",
+                                  c.replaced ? handler(2, nullptr) : nullptr);
+    int handled = 0;
+    for (const auto& [channel, id] :
+         {std::pair{"raw", c.raw}, std::pair{"other", c.other}}) {
+      SCOPED_TRACE(channel);
+      const standin::Response response = engine_->GetResponse(
+          engine_->Deliver(registrar_, channel, Hex("01")));
+      EXPECT_EQ(response.delivered, id != 0);
+      if (id != 0) {
+        ++handled;
+        EXPECT_EQ(response.bytes, Bytes{static_cast<uint8_t>(id)});
+      }
+    }
+    EXPECT_EQ(live, handled) << "handlers held that the engine cannot reach";
+    messenger_->SetChannelHandler("raw", nullptr);
+    messenger_->SetChannelHandler("other", nullptr);
+  }
 }
 
 }  // namespace

@@ -156,9 +156,14 @@ TEST_F(KelmorPluginTest, NestedOverDeclaredArgumentsAreAnsweredOnce) {
   EXPECT_EQ(response.bytes, Call(CallBytes("getPlatformVersion")).bytes);
 }
 
-TEST_F(KelmorPluginTest, SecondRegistrationReplacesTheHandler) {
+TEST_F(KelmorPluginTest, SecondRegistrationIsIgnoredWithOneLine) {
   const void* first_handler = engine_.HandlerUserData(registrar_, "kelmor");
+  kelmor_test::StderrCapture capture;
   register_(registrar_);
+  EXPECT_EQ(capture.Lines(),
+            std::vector<std::string>{
+                "Warning: The kelmor plugin is already registered with this "
+                "registrar. Ignoring duplicate registration."});
   EXPECT_EQ(engine_.HandlerUserData(registrar_, "kelmor"), first_handler);
   EXPECT_EQ(Call(CallBytes("getPlatformVersion")).times_sent, 1);
 }
@@ -271,30 +276,52 @@ class HeapWatch {
   bool overflowed() const { return heap_log.overflowed; }
 };
 
+class KelmorPluginOwnership : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(register_plugin_, nullptr); }
+
+  const RegisterFunction register_plugin_ = LoadRegister();
+  standin::Engine engine_;
+};
+
 // Pins a fault: a registration that does not hand the plugin to the
 // registrar frees it on the way out and leaves the channel's handler calling
 // through a dangling pointer, which no reply shows.
-TEST(KelmorPluginOwnership, RegistrarKeepsWhatRegistrationMakesUntilItGoes) {
-  const RegisterFunction register_plugin = LoadRegister();
-  ASSERT_NE(register_plugin, nullptr);
-  standin::Engine engine;
+TEST_F(KelmorPluginOwnership, RegistrarKeepsWhatRegistrationMakesUntilItGoes) {
   // The library's singletons, made by its first registration, are not part
   // of any one registration.
-  const auto first = engine.CreateRegistrar();
-  register_plugin(first);
-  engine.DestroyRegistrar(first);
+  const auto first = engine_.CreateRegistrar();
+  register_plugin_(first);
+  engine_.DestroyRegistrar(first);
 
-  const auto registrar = engine.CreateRegistrar();
+  const auto registrar = engine_.CreateRegistrar();
   HeapWatch watch;
-  register_plugin(registrar);
+  register_plugin_(registrar);
   watch.StopNoting();
   ASSERT_FALSE(watch.overflowed());
   ASSERT_GT(watch.made(), 0u) << "the library's allocations are not seen";
   // The registrar wrapper, its messenger, the channel's handler and the
   // plugin all stay.
   EXPECT_EQ(watch.freed(), 0u) << "registration freed part of what it made";
-  engine.DestroyRegistrar(registrar);
+  engine_.DestroyRegistrar(registrar);
   EXPECT_EQ(watch.freed(), watch.made()) << "some of it outlived the registrar";
+}
+
+// Pins a fault: a second registration for one registrar adopted a second
+// plugin, which took the channel from the first and left both kept until the
+// registrar went, one of them unreachable.
+TEST_F(KelmorPluginOwnership, SecondRegistrationKeepsNothing) {
+  const auto registrar = engine_.CreateRegistrar();
+  register_plugin_(registrar);
+
+  kelmor_test::StderrCapture capture;
+  HeapWatch watch;
+  register_plugin_(registrar);
+  watch.StopNoting();
+  ASSERT_FALSE(watch.overflowed());
+  EXPECT_EQ(watch.freed(), watch.made())
+      << "the second registration kept " << watch.made() - watch.freed()
+      << " blocks";
 }
 
 }  // namespace
