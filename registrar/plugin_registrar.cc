@@ -9,7 +9,7 @@ namespace flutter {
 PluginRegistrar::PluginRegistrar(FlutterDesktopPluginRegistrarRef registrar)
     : registrar_(registrar), task_runner_(MessageWindowTaskRunner::Create()) {
   messenger_ = std::make_unique<BinaryMessengerImpl>(
-      FlutterDesktopPluginRegistrarGetMessenger(registrar));
+      FlutterDesktopPluginRegistrarGetMessenger(registrar), task_runner_);
   texture_registrar_ = std::make_unique<TextureRegistrarImpl>(
       FlutterDesktopRegistrarGetTextureRegistrar(registrar));
 }
