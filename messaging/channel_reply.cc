@@ -1,4 +1,4 @@
-#include "flutter/method_channel.h"
+#include "flutter/channel_reply.h"
 
 #include <iostream>
 
