@@ -10,5 +10,10 @@ void ReportUndecodableCall(const std::string& channel_name) {
             << channel_name << std::endl;
 }
 
+void ReportUndecodableMessage(const std::string& channel_name) {
+  std::cerr << "Unable to decode message on channel " << channel_name
+            << std::endl;
+}
+
 }  // namespace internal
 }  // namespace flutter

@@ -33,6 +33,10 @@ namespace internal {
 // for a message that does not decode as a method call.
 void ReportUndecodableCall(const std::string& channel_name);
 
+// "Unable to decode message on channel " and the name, for a message that
+// does not decode as a value.
+void ReportUndecodableMessage(const std::string& channel_name);
+
 // Calls `reply` with `bytes` (null or empty: no bytes).
 inline void CallReply(const BinaryReply& reply,
                       const std::vector<uint8_t>* bytes) {
