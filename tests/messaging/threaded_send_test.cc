@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "flutter/event_channel.h"
 #include "flutter/method_channel.h"
 #include "flutter/method_result_functions.h"
 #include "flutter/plugin_registrar_windows.h"
@@ -137,6 +139,50 @@ TEST(ThreadedSend, SendsAroundTheRegistrarsEndAreDroppedAndCallsAnswered) {
   EXPECT_EQ(answers.seen, (std::vector<std::string>{flutter::kNoReplyCode,
                                                     flutter::kNoReplyCode}));
   EXPECT_TRUE(r.engine.Sends().empty());
+}
+
+// The registrar goes while a worker keeps pushing events: every event sent
+// reaches the engine on its thread, in order, and none after the registrar.
+TEST(ThreadedSend, RegistrarGoesWhileAWorkerStreamsEvents) {
+  Registered r;
+  flutter::EventChannel<> events(r.registrar->GetMessenger(), "readings",
+                                 &flutter::StandardMethodCodec::GetInstance());
+  std::atomic<bool> stop{false};
+  std::atomic<int> pushed{0};
+  std::thread worker;
+  events.SetStreamHandler(std::make_unique<flutter::StreamHandlerFunctions<>>(
+      [&](const EncodableValue*, std::unique_ptr<flutter::EventSink<>>&& sink) {
+        worker = std::thread([&, sink = std::move(sink)] {
+          for (int32_t i = 0; !stop; ++i) {
+            sink->Success(EncodableValue(i));
+            ++pushed;
+          }
+        });
+        return nullptr;
+      },
+      nullptr));
+  const auto listen =
+      flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
+          flutter::MethodCall<>("listen", nullptr));
+  r.engine.Deliver(r.handle, "readings", *listen);
+  ASSERT_TRUE(standin::RunMessagesUntil(
+      [&] { return r.engine.Sends().size() >= 100; }, kPatience));
+  r.registrar.reset();
+  const size_t at_end = r.engine.Sends().size();
+  const int pushed_at_end = pushed;
+  while (pushed < pushed_at_end + 100) std::this_thread::yield();
+  stop = true;
+  worker.join();
+  standin::RunPendingMessages();
+  const std::vector<standin::SentMessage> sends = r.engine.Sends();
+  EXPECT_EQ(sends.size(), at_end);
+  EXPECT_TRUE(r.engine.OffThreadSends().empty());
+  for (size_t i = 0; i < sends.size(); ++i) {
+    ASSERT_EQ(sends[i].message[0], 0);  // a success envelope
+    int32_t reading;
+    std::memcpy(&reading, &sends[i].message[2], sizeof(reading));
+    EXPECT_EQ(reading, static_cast<int32_t>(i));
+  }
 }
 
 }  // namespace
