@@ -16,6 +16,10 @@
 // with its result destroyed, is answered once with the error
 // kUncaughtExceptionCode. A result that was answered, or that lives on
 // elsewhere, sends nothing more.
+//
+// Threads: construct and SetCallHandler on the engine's thread, where the
+// handler runs; InvokeMethod from any thread (the messenger carries the call
+// over to the engine's thread), its answer coming on the engine's thread.
 #ifndef FLUTTER_METHOD_CHANNEL_H_
 #define FLUTTER_METHOD_CHANNEL_H_
 
