@@ -113,16 +113,23 @@ TEST_F(HandlerFaultsTest, ResultLostToACaughtExceptionIsReportedUnanswered) {
   ExpectReferencesBalanced();
 }
 
+// The reply was the handler's: the messenger adds no answer of its own.
 TEST_F(HandlerFaultsTest, ThrowingBinaryHandlerStopsAtTheMessenger) {
-  messenger_->SetChannelHandler(
-      "raw", [](const uint8_t*, size_t, flutter::BinaryReply) {
-        throw std::logic_error("oops");
-      });
-  StderrCapture capture;
-  engine_->Deliver(registrar_, "raw", Hex("01"));
-  EXPECT_EQ(capture.Lines(),
-            Lines{"Exception in message handler on channel raw: oops"});
-  ExpectReferencesBalanced();
+  for (const bool answers_first : {false, true}) {
+    SCOPED_TRACE(answers_first ? "answers, then throws" : "throws unanswered");
+    messenger_->SetChannelHandler(
+        "raw",
+        [answers_first](const uint8_t*, size_t, flutter::BinaryReply reply) {
+          if (answers_first) reply(nullptr, 0);
+          throw std::logic_error("oops");
+        });
+    StderrCapture capture;
+    const auto ticket = engine_->Deliver(registrar_, "raw", Hex("01"));
+    EXPECT_EQ(capture.Lines(),
+              Lines{"Exception in message handler on channel raw: oops"});
+    EXPECT_EQ(engine_->GetResponse(ticket).times_sent, answers_first ? 1 : 0);
+    ExpectReferencesBalanced();
+  }
 }
 
 TEST_F(HandlerFaultsTest, ThrowingReplyCallableStopsAtTheMessenger) {

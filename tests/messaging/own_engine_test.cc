@@ -2,6 +2,9 @@
 // provides its own sixteen engine functions and no stand-in.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+
 #include "flutter/binary_messenger_impl.h"
 #include "flutter/method_channel.h"
 #include "flutter/standard_method_codec.h"
@@ -12,7 +15,11 @@ struct MinimalEngine {
   FlutterDesktopMessageCallback callback = nullptr;
   void* user_data = nullptr;
   std::vector<uint8_t> response;
+  int responses = 0;
+  size_t response_size = 0;
   int refs = 0;
+  // Makes the next references fail as memory running out would.
+  bool refuse_refs = false;
 } engine;
 
 FlutterDesktopMessengerRef const kMessenger =
@@ -48,7 +55,9 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef,
 void FlutterDesktopMessengerSendResponse(
     FlutterDesktopMessengerRef, const FlutterDesktopMessageResponseHandle*,
     const uint8_t* data, size_t size) {
-  engine.response.assign(data, data + size);
+  ++engine.responses;
+  engine.response_size = size;
+  if (data != nullptr) engine.response.assign(data, data + size);
 }
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef, const char*,
                                         FlutterDesktopMessageCallback callback,
@@ -58,6 +67,7 @@ void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef, const char*,
 }
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(
     FlutterDesktopMessengerRef messenger) {
+  if (engine.refuse_refs) throw std::bad_alloc();
   ++engine.refs;
   return messenger;
 }
@@ -105,6 +115,38 @@ TEST(OwnEngine, AnswersACallWithoutTheStandIn) {
   engine.callback(kMessenger, &message, engine.user_data);
   EXPECT_EQ(engine.response, (std::vector<uint8_t>{0, 0}));
   EXPECT_EQ(engine.refs, 0);
+}
+
+// No reply can be made for the message, so nobody else can answer it: it is
+// answered empty when it has a response handle, and the handler is skipped.
+TEST(OwnEngine, MessageWithoutAReplyIsAnsweredEmpty) {
+  flutter::BinaryMessengerImpl messenger(kMessenger);
+  int handler_calls = 0;
+  messenger.SetChannelHandler(
+      "raw",
+      [&](const uint8_t*, size_t, flutter::BinaryReply) { ++handler_calls; });
+  for (const bool with_handle : {true, false}) {
+    SCOPED_TRACE(with_handle ? "with a response handle" : "without one");
+    engine.responses = 0;
+    engine.response_size = 99;
+    const auto* handle =
+        with_handle
+            ? reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(1)
+            : nullptr;
+    const FlutterDesktopMessage message{sizeof(FlutterDesktopMessage), "raw",
+                                        nullptr, 0, handle};
+    engine.refuse_refs = true;
+    testing::internal::CaptureStderr();
+    engine.callback(kMessenger, &message, engine.user_data);
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    engine.refuse_refs = false;
+    EXPECT_EQ(diagnostics,
+              "Exception in message handler on channel raw: std::bad_alloc\n");
+    EXPECT_EQ(handler_calls, 0);
+    EXPECT_EQ(engine.responses, with_handle ? 1 : 0);
+    EXPECT_EQ(engine.response_size, with_handle ? 0u : 99u);
+    EXPECT_EQ(engine.refs, 0);
+  }
 }
 
 }  // namespace
