@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
-#include <mutex>
 
 #include "flutter/byte_buffer_streams.h"
 #include "message_size.h"
+#include "shared_codec.h"
 
 namespace flutter {
 
@@ -38,18 +37,10 @@ struct Envelope {
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(
     const StandardCodecSerializer* serializer) {
-  if (serializer == nullptr) {
-    serializer = &StandardCodecSerializer::GetInstance();
-  }
-  // Never destroyed: codecs handed out must outlive every plugin. The lock
-  // makes concurrent first calls for new serializers safe.
-  static auto* codecs = new std::map<const StandardCodecSerializer*,
-                                     std::unique_ptr<StandardMethodCodec>>();
-  static auto* codecs_mutex = new std::mutex();
-  std::lock_guard<std::mutex> lock(*codecs_mutex);
-  auto& codec = (*codecs)[serializer];
-  if (!codec) codec.reset(new StandardMethodCodec(serializer));
-  return *codec;
+  return internal::SharedCodec<StandardMethodCodec>(
+      serializer, [](const StandardCodecSerializer* shared) {
+        return new StandardMethodCodec(shared);
+      });
 }
 
 std::unique_ptr<MethodCall<EncodableValue>>

@@ -10,6 +10,7 @@
 #include "flutter/standard_method_codec.h"
 #include "host_options.h"
 #include "json_value.h"
+#include "message_loop.h"
 #include "plugin_library.h"
 #include "standin_engine.h"
 #include "traffic_text.h"
@@ -139,6 +140,16 @@ bool AnswerApplicationSide(standin::Engine& engine, ApplicationSide* side) {
   return true;
 }
 
+// Runs the tasks the plugin posted to the engine's thread, as an
+// application's message loop would, and answers what it sent, until neither
+// brings anything new. False as AnswerApplicationSide says.
+bool Settle(standin::Engine& engine, ApplicationSide* side) {
+  do {
+    if (!AnswerApplicationSide(engine, side)) return false;
+  } while (standin::RunPendingMessages() > 0);
+  return true;
+}
+
 int Run(HostOptions options) {
   if (!ApplyWindowsVersion(options)) return kBadUsage;
   std::string error;
@@ -176,13 +187,13 @@ int Run(HostOptions options) {
   standin::Engine engine;
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
   register_plugin(registrar);
-  if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
+  if (!Settle(engine, &side)) return kSomeCallFailed;
   int status = kAllSucceeded;
   for (size_t i = 0; i < messages.size(); ++i) {
     const auto ticket = engine.Deliver(registrar, options.channel, messages[i]);
     // Answered first, so that a plugin that answers with what came back
-    // from the application side has answered by now.
-    if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
+    // from the application side, or from a task, has answered by now.
+    if (!Settle(engine, &side)) return kSomeCallFailed;
     const kelmor_host::ReplyText reply =
         kelmor_host::DescribeResponse(engine.GetResponse(ticket));
     std::cout << kelmor_host::MethodNameText(options.calls[i].method) << ": "

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "flutter/callback_guard.h"
 
@@ -202,6 +203,23 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
   }
 }
 
+// Sends on the engine's thread; an empty reply asks for no answer.
+void SendNow(FlutterDesktopMessengerRef engine_messenger,
+             const std::string& channel, const uint8_t* message,
+             size_t message_size, BinaryReply reply) {
+  if (!reply) {
+    FlutterDesktopMessengerSend(engine_messenger, channel.c_str(), message,
+                                message_size);
+    return;
+  }
+  auto pending = std::make_unique<PendingReply>(PendingReply{std::move(reply)});
+  if (FlutterDesktopMessengerSendWithReply(engine_messenger, channel.c_str(),
+                                           message, message_size,
+                                           &OnEngineReply, pending.get())) {
+    pending.release();  // OnEngineReply frees it
+  }
+}
+
 // Moves the channel's handler out of the table, leaving its entry in place,
 // empty. A running handler is not in its entry: it goes when it returns.
 BinaryMessageHandler TakeHandler(HandlerTable& handlers,
@@ -238,17 +256,20 @@ void BinaryMessengerImpl::SendToChannel(const std::string& channel,
                                         const uint8_t* message,
                                         size_t message_size,
                                         BinaryReply reply) const {
-  if (!reply) {
-    FlutterDesktopMessengerSend(engine_messenger_, channel.c_str(), message,
-                                message_size);
+  if (task_runner_ && !task_runner_->RunsTasksOnCurrentThread()) {
+    // The engine takes messages on its own thread only: the message goes
+    // there as a task, after this thread's earlier ones. Refused once the
+    // registrar is gone, the task and its reply are destroyed unsent.
+    task_runner_->PostTask([engine_messenger = engine_messenger_, channel,
+                            bytes = std::vector<uint8_t>(
+                                message, message + message_size),
+                            reply = std::move(reply)]() mutable {
+      SendNow(engine_messenger, channel, bytes.empty() ? nullptr : bytes.data(),
+              bytes.size(), std::move(reply));
+    });
     return;
   }
-  auto pending = std::make_unique<PendingReply>(PendingReply{reply});
-  if (FlutterDesktopMessengerSendWithReply(engine_messenger_, channel.c_str(),
-                                           message, message_size,
-                                           &OnEngineReply, pending.get())) {
-    pending.release();  // OnEngineReply frees it
-  }
+  SendNow(engine_messenger_, channel, message, message_size, std::move(reply));
 }
 
 void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,

@@ -27,12 +27,17 @@ FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(
 void FlutterDesktopPluginRegistrarSetDestructionHandler(
     FlutterDesktopPluginRegistrarRef registrar,
     FlutterDesktopOnPluginRegistrarDestroyed callback) {
-  registrar->on_destroyed = callback;
+  auto& callbacks = registrar->on_destroyed;
+  if (callback != nullptr && std::find(callbacks.begin(), callbacks.end(),
+                                       callback) == callbacks.end()) {
+    callbacks.push_back(callback);
+  }
 }
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger,
                                  const char* channel, const uint8_t* message,
                                  size_t message_size) {
+  standin::CheckSendThread(*messenger, channel);
   return standin::RecordSend(*messenger->core, channel, message, message_size,
                              nullptr, nullptr);
 }
@@ -43,6 +48,7 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
                                           size_t message_size,
                                           FlutterDesktopBinaryReply reply,
                                           void* user_data) {
+  standin::CheckSendThread(*messenger, channel);
   return standin::RecordSend(*messenger->core, channel, message, message_size,
                              reply, user_data);
 }

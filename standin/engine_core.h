@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -63,7 +64,15 @@ struct EngineCore {
   bool defer_unregistrations = false;
   std::vector<Completion> pending_unregistrations;
   std::vector<FlutterDesktopPluginRegistrar*> registrars;
+  std::vector<std::string> off_thread_sends;
+  bool expect_off_thread_sends = false;
 };
+
+// A real engine takes messages on its own thread only, and reports any
+// other as an error: noted, with one line, and a rule broken unless the
+// test expects it.
+void CheckSendThread(const FlutterDesktopMessenger& messenger,
+                     const char* channel);
 
 // Logs a send. One without a reply is accepted while the engine is
 // available; one with a reply also as the send policy says.
@@ -82,7 +91,7 @@ struct FlutterDesktopMessenger {
   };
 
   explicit FlutterDesktopMessenger(std::shared_ptr<standin::EngineCore> owner)
-      : core(std::move(owner)) {
+      : core(std::move(owner)), engine_thread(std::this_thread::get_id()) {
     ++core->live_messengers;
   }
   ~FlutterDesktopMessenger() { --core->live_messengers; }
@@ -92,6 +101,7 @@ struct FlutterDesktopMessenger {
   }
 
   std::shared_ptr<standin::EngineCore> core;
+  const std::thread::id engine_thread;        // where its registrar was made
   std::atomic<int64_t> refs{1};               // the registrar's own reference
   std::map<std::string, Callback> callbacks;  // guarded by core->state
 };
@@ -108,7 +118,9 @@ struct FlutterDesktopPluginRegistrar {
   FlutterDesktopMessenger* messenger = nullptr;
   FlutterDesktopTextureRegistrar* textures = nullptr;
   FlutterDesktopView* view = nullptr;
-  FlutterDesktopOnPluginRegistrarDestroyed on_destroyed = nullptr;
+  // Each distinct callback given, in order: every library that shares a
+  // registrar hears of its destruction.
+  std::vector<FlutterDesktopOnPluginRegistrarDestroyed> on_destroyed;
 };
 
 #endif  // STANDIN_ENGINE_CORE_H_

@@ -10,6 +10,17 @@
 
 namespace standin {
 
+namespace {
+
+// The caller holds the state lock.
+bool IsAlive(const EngineCore& core,
+             FlutterDesktopPluginRegistrarRef registrar) {
+  return std::find(core.registrars.begin(), core.registrars.end(), registrar) !=
+         core.registrars.end();
+}
+
+}  // namespace
+
 Engine::Engine() : core_(std::make_shared<EngineCore>()) {}
 
 Engine::~Engine() {
@@ -48,7 +59,7 @@ void Engine::DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
     if (found == all.end()) return;
     all.erase(found);
   }
-  if (registrar->on_destroyed) registrar->on_destroyed(registrar);
+  for (auto callback : registrar->on_destroyed) callback(registrar);
   {
     std::lock_guard<std::mutex> lock(core_->state);
     registrar->messenger->callbacks.clear();
@@ -72,12 +83,14 @@ FlutterDesktopTextureRegistrarRef Engine::TextureRegistrarOf(
 bool Engine::HasHandler(FlutterDesktopPluginRegistrarRef registrar,
                         const std::string& channel) const {
   std::lock_guard<std::mutex> lock(core_->state);
-  return registrar->messenger->callbacks.count(channel) != 0;
+  return IsAlive(*core_, registrar) &&
+         registrar->messenger->callbacks.count(channel) != 0;
 }
 
 const void* Engine::HandlerUserData(FlutterDesktopPluginRegistrarRef registrar,
                                     const std::string& channel) const {
   std::lock_guard<std::mutex> lock(core_->state);
+  if (!IsAlive(*core_, registrar)) return nullptr;
   auto found = registrar->messenger->callbacks.find(channel);
   return found == registrar->messenger->callbacks.end()
              ? nullptr
@@ -120,6 +133,8 @@ MessageTicket Engine::Deliver(FlutterDesktopPluginRegistrarRef registrar,
     ticket = core_->next_ticket++;
     MessageRecord& stored = NewRecord(*core_, ticket);
     stored.handle.ticket = ticket;
+    // A registrar destroyed already has no handlers: "no handler".
+    if (!IsAlive(*core_, registrar)) return ticket;
     auto found = registrar->messenger->callbacks.find(channel);
     if (found != registrar->messenger->callbacks.end()) {
       callback = found->second;
@@ -280,6 +295,20 @@ void Engine::SetNextTextureId(int64_t id) {
 void Engine::SetMarkFrameResult(bool result) {
   std::lock_guard<std::mutex> lock(core_->state);
   core_->mark_frame_result = result;
+}
+
+}  // namespace standin
+
+namespace standin {
+
+std::vector<std::string> Engine::OffThreadSends() const {
+  std::lock_guard<std::mutex> lock(core_->state);
+  return core_->off_thread_sends;
+}
+
+void Engine::ExpectOffThreadSends(bool expected) {
+  std::lock_guard<std::mutex> lock(core_->state);
+  core_->expect_off_thread_sends = expected;
 }
 
 }  // namespace standin

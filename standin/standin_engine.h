@@ -11,7 +11,12 @@
 // its destruction handler ran; each accepted send's reply and each
 // unregistration's completion runs exactly once (the destructor completes the
 // outstanding ones); availability seen under the messenger lock holds for the
-// response that follows. Replies may come from any thread.
+// response that follows. Replies may come from any thread. It also keeps
+// the rules a real engine enforces: messages are sent to it on the thread
+// that made their registrar (any other is noted, written as one line and
+// reported to the rule-break handler unless expected); a registrar calls
+// every distinct destruction callback given to it; a message for a
+// registrar already destroyed finds no handler.
 #ifndef STANDIN_STANDIN_ENGINE_H_
 #define STANDIN_STANDIN_ENGINE_H_
 
@@ -63,6 +68,11 @@ struct Counters {
 
 using MessageTicket = size_t;
 
+// Called, on the thread that broke it, with the line for each rule of a
+// real engine that a library broke and the test did not expect; none by
+// default. The plugin test kit makes it fail the running test.
+void SetRuleBreakHandler(std::function<void(const std::string&)> handler);
+
 class Engine {
  public:
   Engine();
@@ -82,6 +92,13 @@ class Engine {
       FlutterDesktopPluginRegistrarRef registrar) const;
   FlutterDesktopTextureRegistrarRef TextureRegistrarOf(
       FlutterDesktopPluginRegistrarRef registrar) const;
+
+  // Channels of the messages sent to the engine from a thread other than
+  // the one that made their registrar, in order.
+  std::vector<std::string> OffThreadSends() const;
+  // Whether such sends are what the test means to see: they are still
+  // noted and written, but not reported as a broken rule.
+  void ExpectOffThreadSends(bool expected = true);
 
   // ==== Incoming messages ====
   bool HasHandler(FlutterDesktopPluginRegistrarRef registrar,

@@ -25,11 +25,13 @@ class BinaryMessenger {
 
   // Sends `message` on `channel`; an empty `reply` means no answer is wanted.
   // A reply is called at most once, on whichever thread the engine answers.
+  // May be called from any thread: the registrar's messenger carries a send
+  // from another thread over to the engine's (see BinaryMessengerImpl).
   virtual void SendToChannel(const std::string& channel, const uint8_t* message,
                              size_t message_size, BinaryReply reply) const = 0;
 
   // Installs `handler` for `channel`, replacing any earlier one; an empty
-  // handler removes it.
+  // handler removes it. On the engine's thread only.
   virtual void SetChannelHandler(const std::string& channel,
                                  BinaryMessageHandler handler) = 0;
 };

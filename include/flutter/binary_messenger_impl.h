@@ -6,6 +6,14 @@
 // All copies of one reply share its one answer: the first call through any
 // of them sends, every later one is refused.
 //
+// Threads: SendToChannel from any thread. The engine takes messages on its
+// own thread only, so a send from another thread goes there through the
+// registrar's task runner, after that thread's earlier sends; once the
+// registrar is gone it is dropped, and its reply destroyed uncalled. The
+// reply to a send comes on the engine's thread. Replies to incoming
+// messages may be called from any thread. Everything else (construction,
+// SetChannelHandler, destruction) on the engine's thread.
+//
 // A handler may replace or remove its own channel's handler, or another's,
 // while it runs: a running handler is destroyed only after it returns, and
 // the next message reaches the new one. Messages are delivered on one
@@ -32,9 +40,11 @@
 #define FLUTTER_BINARY_MESSENGER_IMPL_H_
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "flutter/binary_messenger.h"
+#include "flutter/task_runner.h"
 #include "flutter_desktop_api.h"
 
 namespace flutter {
@@ -42,9 +52,15 @@ namespace flutter {
 class BinaryMessengerImpl : public BinaryMessenger {
  public:
   // `engine_messenger` is borrowed; the engine keeps it alive while it can
-  // deliver messages through this object.
-  explicit BinaryMessengerImpl(FlutterDesktopMessengerRef engine_messenger)
-      : engine_messenger_(engine_messenger) {}
+  // deliver messages through this object. With a `task_runner`, a send from
+  // any other thread than the runner's goes through it to the engine's
+  // thread; without one every send goes to the engine on the caller's
+  // thread.
+  explicit BinaryMessengerImpl(
+      FlutterDesktopMessengerRef engine_messenger,
+      std::shared_ptr<TaskRunner> task_runner = nullptr)
+      : engine_messenger_(engine_messenger),
+        task_runner_(std::move(task_runner)) {}
 
   // Destroys the handlers without telling the engine: the owner destroys the
   // messenger only once the engine will deliver nothing more through it. A
@@ -65,6 +81,7 @@ class BinaryMessengerImpl : public BinaryMessenger {
 
  private:
   FlutterDesktopMessengerRef engine_messenger_;
+  std::shared_ptr<TaskRunner> task_runner_;
   // Node-based: the engine holds the address of each stored handler.
   std::map<std::string, BinaryMessageHandler> handlers_;
 };

@@ -11,6 +11,8 @@
 // weak ordering and no map loses keys to a NaN. The ordering is our own
 // three-way comparison rather than std::variant's, whose nested
 // comparisons grow exponentially with nesting depth.
+//
+// Threads: a value carries no lock; one thread at a time uses it.
 #ifndef FLUTTER_ENCODABLE_VALUE_H_
 #define FLUTTER_ENCODABLE_VALUE_H_
 

@@ -7,6 +7,9 @@
 // duplicate result." and sends nothing. A result destroyed unanswered writes
 // "Warning: Failed to respond to a message. This is a memory leak." and the
 // message never gets a reply.
+//
+// Threads: any thread, one at a time; the reply it answers through may be
+// called from any thread.
 #ifndef FLUTTER_ENGINE_METHOD_RESULT_H_
 #define FLUTTER_ENGINE_METHOD_RESULT_H_
 

@@ -16,6 +16,10 @@
 // with its result destroyed, is answered once with the error
 // kUncaughtExceptionCode. A result that was answered, or that lives on
 // elsewhere, sends nothing more.
+//
+// Threads: construct and SetCallHandler on the engine's thread, where the
+// handler runs; InvokeMethod from any thread (the messenger carries the call
+// over to the engine's thread), its answer coming on the engine's thread.
 #ifndef FLUTTER_METHOD_CHANNEL_H_
 #define FLUTTER_METHOD_CHANNEL_H_
 
@@ -26,6 +30,7 @@
 
 #include "flutter/binary_messenger.h"
 #include "flutter/callback_guard.h"
+#include "flutter/channel_reply.h"
 #include "flutter/encodable_value.h"
 #include "flutter/engine_method_result.h"
 #include "flutter/method_call.h"
@@ -39,15 +44,6 @@ namespace flutter {
 template <typename T = EncodableValue>
 using MethodCallHandler = std::function<void(
     const MethodCall<T>& call, std::unique_ptr<MethodResult<T>> result)>;
-
-namespace internal {
-// "Unable to construct method call from message on channel " and the name.
-void ReportUndecodableCall(const std::string& channel_name);
-}  // namespace internal
-
-// The error code of the answer to a call whose handler threw before
-// answering; the message is the exception's text.
-inline constexpr char kUncaughtExceptionCode[] = "uncaught_exception";
 
 // Error codes that InvokeMethod gives its result when no answer can come:
 // the engine refused the call, or dropped its reply without calling it
@@ -201,30 +197,8 @@ class MethodChannel {
         internal::ReportException("method call handler on channel ", name,
                                   text);
         // The reply is still here if the result could not even be made.
-        AnswerAbandoned(reply ? std::move(reply) : rescue.TakeReply(), text);
-      }
-    }
-
-    // The call's result was destroyed unanswered by the exception: one error
-    // reply, or an empty one if not even that can be encoded.
-    void AnswerAbandoned(BinaryReply reply, const std::string& text) const {
-      if (!reply) return;
-      std::unique_ptr<std::vector<uint8_t>> envelope;
-      try {
-        envelope = codec->EncodeErrorEnvelope(kUncaughtExceptionCode, text);
-      } catch (...) {
-        internal::ReportException("error reply on channel ", name,
-                                  internal::CaughtExceptionText());
-      }
-      try {
-        if (envelope && !envelope->empty()) {
-          reply(envelope->data(), envelope->size());
-        } else {
-          reply(nullptr, 0);
-        }
-      } catch (...) {
-        internal::ReportException("error reply on channel ", name,
-                                  internal::CaughtExceptionText());
+        internal::AnswerUncaughtException(
+            reply ? std::move(reply) : rescue.TakeReply(), *codec, name, text);
       }
     }
   };

@@ -1,6 +1,9 @@
 // MethodResult: the one-shot answer to a method call. Whoever holds it
 // answers once, with Success, Error or NotImplemented, then destroys it.
 // Enforcing the once-only rule is the implementation's task.
+//
+// Threads: a result takes no lock; it may be handed to, and answered on,
+// any thread, by one thread at a time.
 #ifndef FLUTTER_METHOD_RESULT_H_
 #define FLUTTER_METHOD_RESULT_H_
 

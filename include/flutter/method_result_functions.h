@@ -9,7 +9,8 @@
 //
 // An empty callable ignores its kind of answer. It enforces nothing itself:
 // each answer reaches its callable, so a caller that answers twice sees two
-// calls.
+// calls. Threads: as the result's holder calls it; the callables run on
+// the answering thread.
 #ifndef FLUTTER_METHOD_RESULT_FUNCTIONS_H_
 #define FLUTTER_METHOD_RESULT_FUNCTIONS_H_
 

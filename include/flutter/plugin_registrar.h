@@ -1,6 +1,10 @@
 // Plugin and PluginRegistrar: a registrar wraps one engine registrar handle,
-// gives plugins its messenger and texture registrar, and owns the plugins
-// registered with it.
+// gives plugins its messenger, texture registrar and task runner, and owns
+// the plugins registered with it.
+//
+// Threads: a registrar is made, used and destroyed on the engine's thread
+// (the thread on which the engine calls the plugin's registration), except
+// GetTaskRunner, whose runner any thread may use and keep.
 #ifndef FLUTTER_PLUGIN_REGISTRAR_H_
 #define FLUTTER_PLUGIN_REGISTRAR_H_
 
@@ -8,10 +12,13 @@
 #include <set>
 
 #include "flutter/binary_messenger.h"
+#include "flutter/task_runner.h"
 #include "flutter/texture_registrar.h"
 #include "flutter_desktop_api.h"
 
 namespace flutter {
+
+class MessageWindowTaskRunner;
 
 // The base of every plugin a registrar owns.
 class Plugin {
@@ -25,8 +32,9 @@ class PluginRegistrar {
   // `registrar` is borrowed and never released here.
   explicit PluginRegistrar(FlutterDesktopPluginRegistrarRef registrar);
 
-  // Destroys the plugins, then the messenger, then the texture registrar.
-  // Calls nothing in the engine.
+  // Closes the task runner (tasks still waiting are destroyed without
+  // running), then destroys the plugins, the messenger and the texture
+  // registrar. Calls nothing in the engine.
   virtual ~PluginRegistrar();
 
   PluginRegistrar(const PluginRegistrar&) = delete;
@@ -39,14 +47,21 @@ class PluginRegistrar {
   }
   FlutterDesktopPluginRegistrarRef registrar() const { return registrar_; }
 
+  // Runs tasks on the engine's thread; may be copied to any thread and kept
+  // past the registrar, when it refuses new tasks.
+  std::shared_ptr<TaskRunner> GetTaskRunner() const;
+
   // Takes ownership: the plugin lives exactly as long as this registrar.
   void AdoptPlugin(std::unique_ptr<Plugin> plugin);
 
  protected:
-  void DestroyPlugins() { plugins_.clear(); }
+  // Closes the task runner first, so that no task runs on a plugin that is
+  // going.
+  void DestroyPlugins();
 
  private:
   FlutterDesktopPluginRegistrarRef registrar_;
+  std::shared_ptr<MessageWindowTaskRunner> task_runner_;
   std::unique_ptr<BinaryMessenger> messenger_;
   std::unique_ptr<TextureRegistrar> texture_registrar_;
   std::set<std::unique_ptr<Plugin>> plugins_;

@@ -1,5 +1,6 @@
 // PluginRegistrarWindows and FlutterView: the registrar as Windows plugins
-// see it, with the engine's view when it has one.
+// see it, with the engine's view when it has one. Threads: as the
+// registrar's, the engine's thread.
 #ifndef FLUTTER_PLUGIN_REGISTRAR_WINDOWS_H_
 #define FLUTTER_PLUGIN_REGISTRAR_WINDOWS_H_
 

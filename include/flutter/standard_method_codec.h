@@ -10,6 +10,9 @@
 // line "Invalid method call; method name is not a string."; a malformed
 // error envelope gives false and the line "Invalid error envelope; code is
 // not a string or message is neither a string nor null.".
+//
+// Threads: the shared codecs keep no state between calls; any thread, each
+// call with its own bytes.
 #ifndef FLUTTER_STANDARD_METHOD_CODEC_H_
 #define FLUTTER_STANDARD_METHOD_CODEC_H_
 

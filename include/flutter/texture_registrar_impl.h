@@ -1,5 +1,8 @@
 // TextureRegistrarImpl: the TextureRegistrar over the engine's texture
 // registrar. Destroying it unregisters nothing.
+//
+// Threads: no lock of its own; the engine chooses the threads on which it
+// asks for frames and reports unregistrations.
 #ifndef FLUTTER_TEXTURE_REGISTRAR_IMPL_H_
 #define FLUTTER_TEXTURE_REGISTRAR_IMPL_H_
 

@@ -264,6 +264,12 @@ kelmor_host_test(application_calls_answered EXIT 0
 kelmor_host_test(application_calls_answered_from_file NATIVE EXIT 0
   OUTPUT "^application call on \"test\": question null\nask: success {\"from\": \"file\"}\n$"
   ARGS ${test_plugin} "--answer=@${host_files}/answer.json" ask)
+# Made from a worker thread, a call still reaches the engine on its own
+# thread, with no line about it, and its answer comes back there.
+kelmor_host_test(application_call_from_worker EXIT 0
+  OUTPUT "^application call on \"test\": question \\[1\\]\nworker: success \"back\"\n$"
+  ERROR "^$"
+  ARGS ${test_plugin} --answer "\"back\"" "worker=[1]")
 kelmor_host_test(answer_not_json NATIVE EXIT 2
   ERROR "^kelmor_host: --answer: not valid JSON: "
   ARGS ${test_plugin} --answer "{" ask)

@@ -9,10 +9,12 @@
 //   flood calls "more" with 1 on the application side and answers null;
 //         then it calls "more" with the next number at each answer that is
 //         no error, for as long as the plugin lives;
+//   worker does what "ask" does from a thread of its own;
 // anything else is not implemented.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,12 @@ class TestPlugin : public flutter::Plugin {
       result->Success(arguments);
     } else if (method == "ask") {
       Ask(arguments, std::move(result));
+    } else if (method == "worker") {
+      // The call reaches the engine from its own thread, and the answer
+      // comes back there, whichever thread asks.
+      std::thread([this, arguments, &result] {
+        Ask(arguments, std::move(result));
+      }).join();
     } else if (method == "tell") {
       channel_->InvokeMethod("note",
                              std::make_unique<EncodableValue>(arguments));

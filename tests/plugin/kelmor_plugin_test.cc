@@ -8,6 +8,7 @@
 
 #include "flutter/standard_method_codec.h"
 #include "plugin_library.h"
+#include "plugin_test_rules.h"
 #include "standin_engine.h"
 #include "test_bytes.h"
 #ifndef _WIN32

@@ -13,6 +13,7 @@
 #include "flutter/method_channel.h"
 #include "flutter/standard_method_codec.h"
 #include "standin/method_call_kit.h"
+#include "standin/plugin_test_rules.h"
 #include "standin/standin_engine.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "flutter/method_channel.h"
+#include "flutter/channel_reply.h"
 
 #include <iostream>
 
@@ -8,6 +8,11 @@ namespace internal {
 void ReportUndecodableCall(const std::string& channel_name) {
   std::cerr << "Unable to construct method call from message on channel "
             << channel_name << std::endl;
+}
+
+void ReportUndecodableMessage(const std::string& channel_name) {
+  std::cerr << "Unable to decode message on channel " << channel_name
+            << std::endl;
 }
 
 }  // namespace internal

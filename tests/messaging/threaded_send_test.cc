@@ -1,0 +1,188 @@
+// Sends from worker threads: the engine takes messages on its own thread
+// only, so the registrar's messenger carries each over to it, in order per
+// sending thread, and drops what comes after the registrar.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "flutter/event_channel.h"
+#include "flutter/method_channel.h"
+#include "flutter/method_result_functions.h"
+#include "flutter/plugin_registrar_windows.h"
+#include "flutter/standard_method_codec.h"
+#include "message_loop.h"
+#include "plugin_test_rules.h"
+#include "standin_engine.h"
+
+namespace {
+
+using flutter::EncodableValue;
+using flutter::MethodChannel;
+
+constexpr auto kPatience = std::chrono::seconds(10);
+
+struct Registered {
+  standin::Engine engine;
+  FlutterDesktopPluginRegistrarRef handle = engine.CreateRegistrar();
+  std::unique_ptr<flutter::PluginRegistrarWindows> registrar =
+      std::make_unique<flutter::PluginRegistrarWindows>(handle);
+  MethodChannel<> channel{registrar->GetMessenger(), "sensor",
+                          &flutter::StandardMethodCodec::GetInstance()};
+};
+
+TEST(ThreadedSend, SendsAndCallsFromFourThreadsReachTheEngineOnItsThread) {
+  Registered r;
+  constexpr int kThreads = 4;
+  constexpr int kEach = 50;
+  std::vector<std::thread> workers;
+  for (int t = 0; t < kThreads; ++t) {
+    workers.emplace_back([&r, t] {
+      for (int i = 0; i < kEach; ++i) {
+        const uint8_t bytes[] = {static_cast<uint8_t>(t),
+                                 static_cast<uint8_t>(i)};
+        r.registrar->GetMessenger()->SendToChannel("raw", bytes, 2, nullptr);
+        r.channel.InvokeMethod("reading", std::make_unique<EncodableValue>(i));
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  ASSERT_TRUE(standin::RunMessagesUntil(
+      [&] { return r.engine.Sends().size() == 2 * kThreads * kEach; },
+      kPatience));
+  EXPECT_TRUE(r.engine.OffThreadSends().empty());
+  std::vector<int> next(kThreads, 0);
+  for (const standin::SentMessage& sent : r.engine.Sends()) {
+    if (sent.channel != "raw") continue;
+    ASSERT_EQ(sent.message.size(), 2u);
+    EXPECT_EQ(sent.message[1], next[sent.message[0]]++) << "out of order";
+  }
+  EXPECT_EQ(next, std::vector<int>(kThreads, kEach));
+}
+
+TEST(ThreadedSend, ReplyToACallFromAWorkerComesOnTheEngineThread) {
+  Registered r;
+  const std::thread::id engine_thread = std::this_thread::get_id();
+  std::vector<bool> answered_on_engine_thread;  // written on the engine's
+  std::thread([&] {
+    r.channel.InvokeMethod(
+        "ask", nullptr,
+        std::make_unique<flutter::MethodResultFunctions<>>(
+            [&](const EncodableValue*) {
+              answered_on_engine_thread.push_back(std::this_thread::get_id() ==
+                                                  engine_thread);
+            },
+            nullptr, nullptr));
+  }).join();
+  EXPECT_TRUE(r.engine.Sends().empty());  // not before the loop turns
+  ASSERT_TRUE(standin::RunMessagesUntil(
+      [&] { return r.engine.Sends().size() == 1; }, kPatience));
+  const std::vector<uint8_t> success_null = {0, 0};
+  ASSERT_TRUE(r.engine.AnswerSend(0, success_null));
+  EXPECT_EQ(answered_on_engine_thread, std::vector<bool>{true});
+}
+
+// Answers, as text, that outlive the results that gave them.
+struct Answers {
+  std::mutex mutex;
+  std::vector<std::string> seen;
+
+  std::unique_ptr<flutter::MethodResult<>> Result() {
+    return std::make_unique<flutter::MethodResultFunctions<>>(
+        [this](const EncodableValue*) { Note("success"); },
+        [this](const std::string& code, const std::string&,
+               const EncodableValue*) { Note(code); },
+        [this] { Note("not implemented"); });
+  }
+  void Note(const std::string& answer) {
+    std::lock_guard<std::mutex> lock(mutex);
+    seen.push_back(answer);
+  }
+};
+
+// Calls from a worker as a plugin's destructor joins it: the registrar's
+// task runner is closed by then.
+class JoiningPlugin : public flutter::Plugin {
+ public:
+  JoiningPlugin(MethodChannel<>* channel, Answers* answers)
+      : channel_(channel), answers_(answers) {}
+  ~JoiningPlugin() override {
+    std::thread([this] {
+      channel_->InvokeMethod("late", nullptr, answers_->Result());
+    }).join();
+  }
+
+ private:
+  MethodChannel<>* channel_;
+  Answers* answers_;
+};
+
+// What no engine will take any more, a send waiting when the registrar goes
+// and a send after its task runner closed, is dropped, and each call is
+// answered "no_reply" once.
+TEST(ThreadedSend, SendsAroundTheRegistrarsEndAreDroppedAndCallsAnswered) {
+  Registered r;
+  Answers answers;
+  r.registrar->AdoptPlugin(
+      std::make_unique<JoiningPlugin>(&r.channel, &answers));
+  std::thread([&] {
+    r.channel.InvokeMethod("waiting", nullptr, answers.Result());
+  }).join();
+  r.registrar.reset();
+  standin::RunPendingMessages();
+  EXPECT_EQ(answers.seen, (std::vector<std::string>{flutter::kNoReplyCode,
+                                                    flutter::kNoReplyCode}));
+  EXPECT_TRUE(r.engine.Sends().empty());
+}
+
+// The registrar goes while a worker keeps pushing events: every event sent
+// reaches the engine on its thread, in order, and none after the registrar.
+TEST(ThreadedSend, RegistrarGoesWhileAWorkerStreamsEvents) {
+  Registered r;
+  flutter::EventChannel<> events(r.registrar->GetMessenger(), "readings",
+                                 &flutter::StandardMethodCodec::GetInstance());
+  std::atomic<bool> stop{false};
+  std::atomic<int> pushed{0};
+  std::thread worker;
+  events.SetStreamHandler(std::make_unique<flutter::StreamHandlerFunctions<>>(
+      [&](const EncodableValue*, std::unique_ptr<flutter::EventSink<>>&& sink) {
+        worker = std::thread([&, sink = std::move(sink)] {
+          for (int32_t i = 0; !stop; ++i) {
+            sink->Success(EncodableValue(i));
+            ++pushed;
+          }
+        });
+        return nullptr;
+      },
+      nullptr));
+  const auto listen =
+      flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
+          flutter::MethodCall<>("listen", nullptr));
+  r.engine.Deliver(r.handle, "readings", *listen);
+  ASSERT_TRUE(standin::RunMessagesUntil(
+      [&] { return r.engine.Sends().size() >= 100; }, kPatience));
+  r.registrar.reset();
+  const size_t at_end = r.engine.Sends().size();
+  const int pushed_at_end = pushed;
+  while (pushed < pushed_at_end + 100) std::this_thread::yield();
+  stop = true;
+  worker.join();
+  standin::RunPendingMessages();
+  const std::vector<standin::SentMessage> sends = r.engine.Sends();
+  EXPECT_EQ(sends.size(), at_end);
+  EXPECT_TRUE(r.engine.OffThreadSends().empty());
+  for (size_t i = 0; i < sends.size(); ++i) {
+    ASSERT_EQ(sends[i].message[0], 0);  // a success envelope
+    int32_t reading;
+    std::memcpy(&reading, &sends[i].message[2], sizeof(reading));
+    EXPECT_EQ(reading, static_cast<int32_t>(i));
+  }
+}
+
+}  // namespace
