@@ -16,9 +16,6 @@ namespace {
 // usually one allocation, and a writer over it; the writer borrows the
 // buffer.
 struct Envelope {
-  // A guess never reserves more than this; beyond it the buffer grows as it
-  // is written. An exact size is reserved whole.
-  static constexpr size_t kMaxGuess = size_t{16} << 20;
   // Capacity a finished message may keep unused beyond its own size.
   static constexpr size_t kMaxUnusedBeyondSize = 4096;
 
@@ -28,7 +25,7 @@ struct Envelope {
     bool guessed = false;
     const size_t size =
         internal::EstimatedEnd(serializer, value, offset, &guessed);
-    bytes->reserve(guessed ? std::min(size, kMaxGuess) : size);
+    bytes->reserve(guessed ? std::min(size, internal::kMaxGuess) : size);
   }
 
   // The written message. A guess fooled by its sample may have made room
