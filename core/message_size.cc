@@ -1,7 +1,5 @@
 #include "message_size.h"
 
-#include <algorithm>
-
 namespace flutter {
 namespace internal {
 
@@ -9,18 +7,25 @@ namespace {
 
 // Elements sized exactly before the rest are taken to be like them.
 constexpr size_t kSampled = 16;
-// What a guess may add beyond a few times the sampled elements.
-constexpr size_t kSlack = 64 * 1024;
 
 size_t PrefixLength(size_t count) {
   if (count < kSizeUint16Marker) return 1;
   return count <= 0xFFFF ? 3 : 5;
 }
 
-// A list or map sized from its first elements, exactly: the rest are taken
-// to be like them, but never to need more than a few times what the first
-// took, so that a few large elements before many small ones cannot make it
-// ask for far more than the message needs.
+// Room for `rest` elements like the sampled ones, which took `taken` bytes:
+// their mean, rounded up, and a quarter more, since running short costs a
+// copy of everything written so far while room left over costs only
+// address space. Never more than kMaxGuess.
+size_t RestGuess(size_t taken, size_t sampled, size_t rest) {
+  const size_t mean = (taken + sampled - 1) / sampled;
+  const size_t per_element = mean + mean / 4;
+  if (per_element != 0 && rest > kMaxGuess / per_element) return kMaxGuess;
+  return per_element * rest;
+}
+
+// A list or map sized from its first elements, exactly; the rest are taken
+// to be like them.
 template <typename Container, typename SizeOfElement>
 size_t ContainerEnd(const Container& container, size_t offset,
                     SizeOfElement size_of, bool* guessed) {
@@ -33,10 +38,8 @@ size_t ContainerEnd(const Container& container, size_t offset,
   }
   if (sampled == container.size()) return offset;
   *guessed = true;
-  const size_t taken = offset - start;
-  const size_t per_element = taken / sampled + 1;
-  const size_t extrapolated = start + per_element * container.size();
-  return std::min(extrapolated, offset + 4 * taken + kSlack);
+  return offset +
+         RestGuess(offset - start, sampled, container.size() - sampled);
 }
 
 }  // namespace

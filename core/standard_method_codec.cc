@@ -15,9 +15,8 @@ namespace {
 // usually one allocation, and a writer over it; the writer borrows the
 // buffer.
 struct Envelope {
-  // A guess never reserves more than this; beyond it the buffer grows as it
-  // is written. An exact size is reserved whole.
-  static constexpr size_t kMaxGuess = size_t{16} << 20;
+  // Capacity a finished message may keep unused beyond its own size.
+  static constexpr size_t kMaxUnusedBeyondSize = 4096;
 
   // Room for `value` written `offset` bytes into the message.
   Envelope(const StandardCodecSerializer& serializer,
@@ -25,7 +24,19 @@ struct Envelope {
     bool guessed = false;
     const size_t size =
         internal::EstimatedEnd(serializer, value, offset, &guessed);
-    bytes->reserve(guessed ? std::min(size, kMaxGuess) : size);
+    bytes->reserve(guessed ? std::min(size, internal::kMaxGuess) : size);
+  }
+
+  // The written message. A guess fooled by its sample may have made room
+  // for many times the message; such a buffer is traded for one of the
+  // message's own size (one copy), so that a caller never holds more than
+  // twice the message and 4 KiB.
+  std::unique_ptr<std::vector<uint8_t>> Finish() {
+    if (bytes->capacity() - bytes->size() >
+        bytes->size() + kMaxUnusedBeyondSize) {
+      std::vector<uint8_t>(bytes->begin(), bytes->end()).swap(*bytes);
+    }
+    return std::move(bytes);
   }
 
   std::unique_ptr<std::vector<uint8_t>> bytes =
@@ -69,7 +80,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
   Envelope envelope(*serializer_, arguments, serializer_->EncodedEnd(name));
   serializer_->WriteValue(name, &envelope.writer);
   serializer_->WriteValue(arguments, &envelope.writer);
-  return std::move(envelope.bytes);
+  return envelope.Finish();
 }
 
 std::unique_ptr<std::vector<uint8_t>>
@@ -79,7 +90,7 @@ StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
   Envelope envelope(*serializer_, value, 1);
   envelope.writer.WriteByte(kSuccessEnvelopeFlag);
   serializer_->WriteValue(value, &envelope.writer);
-  return std::move(envelope.bytes);
+  return envelope.Finish();
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
@@ -97,7 +108,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
   serializer_->WriteValue(code, &envelope.writer);
   serializer_->WriteValue(message, &envelope.writer);
   serializer_->WriteValue(details, &envelope.writer);
-  return std::move(envelope.bytes);
+  return envelope.Finish();
 }
 
 bool StandardMethodCodec::DecodeResponseEnvelope(

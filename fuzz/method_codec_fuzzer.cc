@@ -1,7 +1,8 @@
 // Arbitrary bytes as a method call and as a response envelope. Both decode
 // within the linear bounds on heap and diagnostics; a call that decodes
-// re-encodes and decodes to the same call; a result is answered at most
-// once, and exactly once when the envelope is understood.
+// re-encodes, in a buffer of at most twice its size and 4 KiB, and decodes
+// to the same call; a result is answered at most once, and exactly once
+// when the envelope is understood.
 #include <cstddef>
 #include <cstdint>
 
@@ -53,6 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kelmor_fuzz::Require(call->Arguments() != nullptr,
                          "a decoded call always holds arguments");
     const auto bytes = codec.EncodeMethodCall(*call);
+    kelmor_fuzz::Require(bytes->capacity() <= 2 * bytes->size() + 4096,
+                         "an encoded call keeps more than twice its size");
     auto again = codec.DecodeMethodCall(bytes->data(), bytes->size());
     kelmor_fuzz::Require(
         again && again->MethodName() == call->MethodName() &&

@@ -6,6 +6,9 @@
 //   error   = 0x01, string code, message (null when empty), details value
 // A method that is not implemented is answered with an empty reply.
 //
+// Each encoding returns a buffer of its own whose capacity is at most twice
+// its size and 4 KiB.
+//
 // Failure: a message that does not start with a string gives no call and the
 // line "Invalid method call; method name is not a string."; a malformed
 // error envelope gives false and the line "Invalid error envelope; code is

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "recording_result.h"
 #include "test_bytes.h"
 
@@ -199,6 +202,131 @@ TEST(StandardMethodCodec, EnvelopeRoomIsBoundedByWhatTheMessageHolds) {
       envelope->size(),
       flutter::StandardCodecSerializer::GetInstance().EncodedEnd(value, 1));
   EXPECT_LE(envelope->capacity(), 5 * envelope->size() + (1 << 20));
+}
+
+}  // namespace
+
+namespace {
+
+using flutter::EncodableList;
+
+// Every buffer that carries `value` holds at most twice its size and 4 KiB:
+// as a call's arguments, a success result, an error's details, and alone
+// as the serializer writes it into an empty buffer.
+void ExpectSnugBuffers(const EncodableValue& value) {
+  MethodCall<> call("m", std::make_unique<EncodableValue>(value));
+  const std::pair<const char*, std::unique_ptr<std::vector<uint8_t>>>
+      buffers[] = {
+          {"method call", Codec().EncodeMethodCall(call)},
+          {"success envelope", Codec().EncodeSuccessEnvelope(&value)},
+          {"error envelope", Codec().EncodeErrorEnvelope("E", "m", &value)},
+          {"serializer", std::make_unique<Bytes>(kelmor_test::Encode(value))},
+      };
+  for (const auto& [name, bytes] : buffers) {
+    SCOPED_TRACE(name);
+    EXPECT_LE(bytes->capacity(), 2 * bytes->size() + 4096);
+  }
+  // Cut to size or not, the envelope still holds the value.
+  RecordingResult result;
+  const auto& success = *buffers[1].second;
+  EXPECT_TRUE(
+      Codec().DecodeResponseEnvelope(success.data(), success.size(), &result));
+  EXPECT_EQ(result.value.value_or(EncodableValue()), value);
+}
+
+// `count` elements: `first` for the first `switch_at`, then `then`.
+EncodableValue Phased(size_t count, size_t switch_at,
+                      const EncodableValue& first, const EncodableValue& then) {
+  EncodableList list(count, then);
+  std::fill_n(list.begin(), switch_at, first);
+  return EncodableValue(std::move(list));
+}
+
+EncodableValue Text(size_t length) {
+  return EncodableValue(std::string(length, 't'));
+}
+
+EncodableValue Wrapped(EncodableValue value, int levels) {
+  for (int i = 0; i < levels; ++i) value = EncodableValue(EncodableList{value});
+  return value;
+}
+
+EncodableValue RandomValue(std::mt19937& random, int depth);
+
+// A list or map whose elements change kind partway, so that the first
+// elements do not speak for the rest.
+EncodableValue RandomContainer(std::mt19937& random, int depth) {
+  const size_t count = random() % (depth == 1 ? 300 : 24);
+  const size_t switch_at = random() % (count + 1);
+  const EncodableValue first = RandomValue(random, depth - 1);
+  const EncodableValue then = RandomValue(random, depth - 1);
+  if (random() % 2 == 0) return Phased(count, switch_at, first, then);
+  EncodableMap map;
+  for (size_t i = 0; i < count; ++i) {
+    map.try_emplace(map.end(), EncodableValue(static_cast<int32_t>(i)),
+                    i < switch_at ? first : then);
+  }
+  return EncodableValue(std::move(map));
+}
+
+EncodableValue RandomValue(std::mt19937& random, int depth) {
+  switch (random() % (depth > 0 ? 6 : 5)) {
+    case 0:
+      return EncodableValue();
+    case 1:
+      return EncodableValue(static_cast<int64_t>(random()));
+    case 2:
+      return Text(random() % 200);
+    case 3:
+      return EncodableValue(std::vector<double>(random() % 30, 0.5));
+    case 4:
+      return EncodableValue(1.5);
+    default:
+      return RandomContainer(random, depth);
+  }
+}
+
+// Found in review: the room made for a message was guessed from the first
+// elements of each list and map and kept, up to 33 times the message.
+TEST(StandardMethodCodec, BuffersHoldAtMostTwiceTheMessage) {
+  EncodableMap large_values_first;
+  for (int32_t key = 0; key < 20000; ++key) {
+    large_values_first.try_emplace(EncodableValue(key),
+                                   key < 16 ? Text(8192) : EncodableValue());
+  }
+  const EncodableValue fooled_inner = Phased(516, 16, Text(512), {});
+  const EncodableValue nested_short(
+      EncodableList(16, EncodableValue(EncodableList(16, fooled_inner))));
+  const struct {
+    const char* name;
+    EncodableValue value;
+  } cases[] = {
+      {"small message: short strings, then nulls",
+       Phased(500, 16, Text(100), {})},
+      {"16 large strings, then nulls", Phased(100016, 16, Text(65536), {})},
+      {"large maps first, then bools",
+       Phased(20016, 16,
+              EncodableValue(
+                  EncodableMap(large_values_first.begin(),
+                               std::next(large_values_first.begin(), 64))),
+              EncodableValue(true))},
+      {"map: large values first, then nulls", large_values_first},
+      {"typed lists first, then int32s",
+       Phased(50016, 16, EncodableValue(std::vector<double>(4096)),
+              EncodableValue(int32_t{1}))},
+      {"many nested short containers", nested_short},
+      {"deeply nested", Wrapped(Phased(20016, 16, Text(4096), {}), 40)},
+      {"small elements first, then large", Phased(2016, 16, {}, Text(1000))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectSnugBuffers(c.value);
+  }
+  std::mt19937 random(20261209);
+  for (int i = 0; i < 200; ++i) {
+    SCOPED_TRACE(testing::Message() << "random value " << i);
+    ExpectSnugBuffers(RandomContainer(random, 3));
+  }
 }
 
 }  // namespace
