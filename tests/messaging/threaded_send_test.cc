@@ -20,19 +20,17 @@
 #include "message_loop.h"
 #include "plugin_test_rules.h"
 #include "standin_engine.h"
+#include "standin_registrar.h"
 
 namespace {
 
 using flutter::EncodableValue;
 using flutter::MethodChannel;
 
-constexpr auto kPatience = std::chrono::seconds(10);
+using kelmor_test::kPatience;
 
-struct Registered {
-  standin::Engine engine;
-  FlutterDesktopPluginRegistrarRef handle = engine.CreateRegistrar();
-  std::unique_ptr<flutter::PluginRegistrarWindows> registrar =
-      std::make_unique<flutter::PluginRegistrarWindows>(handle);
+// A registrar with a method channel over its messenger.
+struct Registered : kelmor_test::StandinRegistrar {
   MethodChannel<> channel{registrar->GetMessenger(), "sensor",
                           &flutter::StandardMethodCodec::GetInstance()};
 };

@@ -12,24 +12,16 @@
 #include "flutter/plugin_registrar_windows.h"
 #include "message_loop.h"
 #include "standin_engine.h"
+#include "standin_registrar.h"
 #include "test_bytes.h"
 #include "windows_message_api.h"
 
 namespace {
 
-using flutter::PluginRegistrarWindows;
-using flutter::TaskRunner;
 using kelmor_test::StderrCapture;
 
-constexpr auto kPatience = std::chrono::seconds(10);
-
-struct Registered {
-  standin::Engine engine;
-  FlutterDesktopPluginRegistrarRef handle = engine.CreateRegistrar();
-  std::unique_ptr<PluginRegistrarWindows> registrar =
-      std::make_unique<PluginRegistrarWindows>(handle);
-  std::shared_ptr<TaskRunner> runner = registrar->GetTaskRunner();
-};
+using Registered = kelmor_test::StandinRegistrar;
+using kelmor_test::kPatience;
 
 TEST(TaskRunner, TasksFromFourThreadsRunOnTheEngineThreadInPostedOrder) {
   Registered r;
