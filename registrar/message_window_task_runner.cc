@@ -16,7 +16,8 @@ namespace flutter {
 
 namespace {
 
-constexpr UINT kRunTasksMessage = WM_APP + 0x4B4C;  // "KL"
+// In the range Windows leaves to an application's own window classes.
+constexpr UINT kRunTasksMessage = WM_APP + 0x4B;
 constexpr WCHAR kWindowClass[] = KELMOR_WIDE("KelmorTaskRunnerWindow");
 
 // This module's instance: each library holding a copy of the machinery
@@ -81,6 +82,7 @@ bool MessageWindowTaskRunner::RunsTasksOnCurrentThread() const {
 }
 
 bool MessageWindowTaskRunner::Post(Task task) {
+  if (!task) return false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (open_ && window_ != nullptr) {
@@ -96,6 +98,7 @@ bool MessageWindowTaskRunner::Post(Task task) {
 }
 
 void MessageWindowTaskRunner::RunQueuedTasks() {
+  const std::shared_ptr<MessageWindowTaskRunner> keep = shared_from_this();
   size_t budget = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);

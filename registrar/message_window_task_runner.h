@@ -22,7 +22,9 @@
 
 namespace flutter {
 
-class MessageWindowTaskRunner : public TaskRunner {
+class MessageWindowTaskRunner
+    : public TaskRunner,
+      public std::enable_shared_from_this<MessageWindowTaskRunner> {
  public:
   // Makes the window on the calling thread, which becomes the engine's. The
   // owner calls Close before it lets the runner go.
@@ -40,7 +42,9 @@ class MessageWindowTaskRunner : public TaskRunner {
   void Close();
 
   // Runs the tasks queued before the call, in order; later ones wait for
-  // the next message, so the application's loop keeps its turn.
+  // the next message, so the application's loop keeps its turn. A task may
+  // end the registrar: the runner stays alive until the call returns, and
+  // the rest of the tasks are dropped.
   void RunQueuedTasks();
 
  protected:

@@ -15,11 +15,14 @@
 namespace standin {
 
 // Dispatches the calling thread's waiting messages, those posted while it
-// runs included; gives how many it dispatched.
+// runs included, up to kMaxMessagesAtOnce, so that a worker that keeps
+// posting cannot hold it forever; gives how many it dispatched.
+constexpr size_t kMaxMessagesAtOnce = 10000;
 size_t RunPendingMessages();
 
 // Dispatches the calling thread's messages until `done` holds, checking it
-// before each wait, or until `timeout` passes. Gives whether `done` held.
+// after each message and before each wait, or until `timeout` passes. Gives
+// whether `done` held.
 bool RunMessagesUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds timeout);
 

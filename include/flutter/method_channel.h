@@ -19,7 +19,9 @@
 //
 // Threads: construct and SetCallHandler on the engine's thread, where the
 // handler runs; InvokeMethod from any thread (the messenger carries the call
-// over to the engine's thread), its answer coming on the engine's thread.
+// over to the engine's thread), its answer coming on the engine's thread,
+// but for a call refused once the registrar is gone, answered kNoReplyCode
+// on the calling thread before InvokeMethod returns.
 #ifndef FLUTTER_METHOD_CHANNEL_H_
 #define FLUTTER_METHOD_CHANNEL_H_
 

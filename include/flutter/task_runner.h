@@ -33,7 +33,7 @@ class TaskRunner {
 
   // Queues `task` (any callable without arguments, move-only ones included)
   // to run on the engine's thread. False, with the task destroyed, once the
-  // registrar is gone.
+  // registrar is gone; false for an empty task.
   template <typename Callable>
   bool PostTask(Callable&& task) {
     return Post(Task(std::forward<Callable>(task)));

@@ -151,9 +151,12 @@ TEST(ThreadedSend, RegistrarGoesWhileAWorkerStreamsEvents) {
   events.SetStreamHandler(std::make_unique<flutter::StreamHandlerFunctions<>>(
       [&](const EncodableValue*, std::unique_ptr<flutter::EventSink<>>&& sink) {
         worker = std::thread([&, sink = std::move(sink)] {
+          // Paced, so that the engine's thread keeps up and the queue
+          // stays short.
           for (int32_t i = 0; !stop; ++i) {
             sink->Success(EncodableValue(i));
             ++pushed;
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
           }
         });
         return nullptr;

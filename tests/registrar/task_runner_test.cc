@@ -116,10 +116,51 @@ TEST(TaskRunner, TaskPostedByATaskWaitsForTheNextTurnOfTheLoop) {
   r.runner->PostTask(again);
   MSG message;
   ASSERT_NE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE), 0);
+  // In the range Windows leaves to an application's own window classes.
+  EXPECT_GE(message.message, WM_APP);
+  EXPECT_LE(message.message, 0xBFFFu);
   DispatchMessageW(&message);
   EXPECT_EQ(turns, 1);
   standin::RunPendingMessages();
   EXPECT_EQ(turns, 3);
+}
+
+// Pins a fault: the runner read its freed queue after a task ended the
+// registrar, as an application closing inside a task's modal loop does.
+TEST(TaskRunner, TaskThatEndsTheRegistrarDropsTheRest) {
+  Registered r;
+  bool rest_ran = false;
+  r.runner->PostTask([&] { r.registrar.reset(); });
+  r.runner->PostTask([&] { rest_ran = true; });
+  r.runner.reset();  // only the registrar holds the runner now
+  standin::RunPendingMessages();
+  EXPECT_FALSE(rest_ran);
+}
+
+// An empty task would be called on the engine's thread: refused instead.
+TEST(TaskRunner, RefusesAnEmptyTask) {
+  Registered r;
+  EXPECT_FALSE(r.runner->PostTask(flutter::Task()));
+  EXPECT_EQ(standin::RunPendingMessages(), 0u);
+}
+
+// Pins a fault: waiting for a condition ran the loop dry first, which a
+// worker that keeps posting never lets happen.
+TEST(TaskRunner, WaitEndsOnceDoneWhileAWorkerKeepsPosting) {
+  Registered r;
+  std::atomic<int> ran{0};
+  std::atomic<bool> stop{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 100000 && !stop; ++i) {
+      r.runner->PostTask([&] { ++ran; });
+      if (i % 16 == 0) std::this_thread::yield();
+    }
+  });
+  EXPECT_TRUE(standin::RunMessagesUntil([&] { return ran >= 10; }, kPatience));
+  const int ran_when_done = ran;
+  stop = true;
+  worker.join();
+  EXPECT_LT(ran_when_done, 100000);
 }
 
 }  // namespace
