@@ -79,6 +79,12 @@ class BinaryMessengerImpl : public BinaryMessenger {
     return engine_messenger_;
   }
 
+  // The registrar's task runner, which carries sends over to the engine's
+  // thread; null when there is none.
+  const std::shared_ptr<TaskRunner>& task_runner() const {
+    return task_runner_;
+  }
+
  private:
   FlutterDesktopMessengerRef engine_messenger_;
   std::shared_ptr<TaskRunner> task_runner_;

@@ -24,6 +24,11 @@
 // that threw leaves no stream active.
 // Threads: construct and SetStreamHandler on the messenger's thread, as for
 // MethodChannel; the handler runs there; its sinks may be used on any thread.
+// Over a registrar's messenger, every event goes out through the registrar's
+// task runner, from whichever thread it comes, and whether its stream is
+// still the one listened to is decided there, on the engine's thread, as it
+// goes out: nothing of a stream reaches the application after its end, its
+// cancel or a new listen, or once the registrar is gone.
 #ifndef FLUTTER_EVENT_CHANNEL_H_
 #define FLUTTER_EVENT_CHANNEL_H_
 
@@ -35,6 +40,7 @@
 #include <vector>
 
 #include "flutter/binary_messenger.h"
+#include "flutter/binary_messenger_impl.h"
 #include "flutter/callback_guard.h"
 #include "flutter/channel_reply.h"
 #include "flutter/encodable_value.h"
@@ -43,6 +49,7 @@
 #include "flutter/method_codec.h"
 #include "flutter/stream_handler.h"
 #include "flutter/stream_handler_functions.h"
+#include "flutter/task_runner.h"
 
 namespace flutter {
 
@@ -75,8 +82,13 @@ class EventChannel {
       messenger_->SetChannelHandler(name_, nullptr);
       return;
     }
+    std::shared_ptr<TaskRunner> runner;
+    if (const auto* own =
+            dynamic_cast<const BinaryMessengerImpl*>(messenger_)) {
+      runner = own->task_runner();
+    }
     auto installed = std::make_shared<InstalledHandler>(
-        messenger_, name_, codec_, std::move(handler));
+        messenger_, std::move(runner), name_, codec_, std::move(handler));
     messenger_->SetChannelHandler(
         name_, [installed](const uint8_t* message, size_t message_size,
                            BinaryReply reply) {
@@ -90,18 +102,25 @@ class EventChannel {
   // What the installed handler and every sink it gave out share: which
   // stream may send, and the messenger while the handler lives. Sends hold
   // the lock, so the handler's destructor, and with it the messenger's,
-  // waits for a send in progress.
-  class StreamState {
+  // waits for a send in progress. With a task runner, a sink's message goes
+  // out as a task, which sends it only if its stream is still the one
+  // listened to and not ended; tasks run only while the registrar, and so
+  // the messenger, is there.
+  class StreamState : public std::enable_shared_from_this<StreamState> {
    public:
-    StreamState(BinaryMessenger* messenger, const std::string& name,
-                const MethodCodec<T>* codec)
-        : messenger_(messenger), name_(name), codec_(codec) {}
+    StreamState(BinaryMessenger* messenger, std::shared_ptr<TaskRunner> runner,
+                const std::string& name, const MethodCodec<T>* codec)
+        : messenger_(messenger),
+          runner_(std::move(runner)),
+          name_(name),
+          codec_(codec) {}
 
     // A new stream, which replaces any other; gives its id.
     uint64_t Listen() {
       std::lock_guard<std::mutex> lock(mutex_);
       listened_ = ++last_id_;
       open_ = true;
+      ended_ = false;
       return listened_;
     }
 
@@ -125,20 +144,45 @@ class EventChannel {
     void Send(uint64_t id, const Encode& encode) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!IsOpen(id)) return;
-      const Envelope message = encode(*codec_);
-      messenger_->SendToChannel(name_, message->data(), message->size(),
-                                nullptr);
+      Envelope message = encode(*codec_);
+      Deliver(id, std::move(*message), false);
     }
 
-    // Sends the empty message that ends stream `id`, if it is open.
+    // Sends the empty message that ends stream `id`, if it is open; the
+    // sink's later events are refused from now on.
     void End(uint64_t id) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!IsOpen(id)) return;
       open_ = false;
-      messenger_->SendToChannel(name_, nullptr, 0, nullptr);
+      Deliver(id, std::vector<uint8_t>(), true);
     }
 
    private:
+    // Called with the lock held. Posting under it keeps the order in which
+    // sinks were called.
+    void Deliver(uint64_t id, std::vector<uint8_t> bytes, bool ends) {
+      if (!runner_) {
+        SendNow(bytes, ends);
+        return;
+      }
+      runner_->PostTask([state = this->shared_from_this(), id,
+                         bytes = std::move(bytes), ends] {
+        std::lock_guard<std::mutex> lock(state->mutex_);
+        if (state->messenger_ == nullptr || state->listened_ != id ||
+            state->ended_) {
+          return;  // cancelled, listened again, or gone since
+        }
+        state->SendNow(bytes, ends);
+      });
+    }
+
+    // Called with the lock held.
+    void SendNow(const std::vector<uint8_t>& bytes, bool ends) {
+      if (ends) ended_ = true;
+      messenger_->SendToChannel(name_, bytes.empty() ? nullptr : bytes.data(),
+                                bytes.size(), nullptr);
+    }
+
     // Called with the lock held.
     bool IsOpen(uint64_t id) const {
       return messenger_ != nullptr && listened_ == id && open_;
@@ -147,8 +191,10 @@ class EventChannel {
     std::mutex mutex_;
     BinaryMessenger* messenger_;  // null once the handler is gone
     uint64_t listened_ = 0;       // the stream listened to; 0: none
-    bool open_ = false;           // that stream has not ended
+    bool open_ = false;           // its sinks have not ended it
+    bool ended_ = false;          // its end went out
     uint64_t last_id_ = 0;
+    const std::shared_ptr<TaskRunner> runner_;
     const std::string name_;
     const MethodCodec<T>* codec_;
   };
@@ -187,10 +233,12 @@ class EventChannel {
   // last copy to go detaches the sinks before the handler is destroyed.
   class InstalledHandler {
    public:
-    InstalledHandler(BinaryMessenger* messenger, const std::string& name,
-                     const MethodCodec<T>* codec,
+    InstalledHandler(BinaryMessenger* messenger,
+                     std::shared_ptr<TaskRunner> runner,
+                     const std::string& name, const MethodCodec<T>* codec,
                      std::unique_ptr<StreamHandler<T>> handler)
-        : state_(std::make_shared<StreamState>(messenger, name, codec)),
+        : state_(std::make_shared<StreamState>(messenger, std::move(runner),
+                                               name, codec)),
           name_(name),
           codec_(codec),
           handler_(std::move(handler)) {}

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -183,6 +184,104 @@ TEST(ThreadedSend, RegistrarGoesWhileAWorkerStreamsEvents) {
     int32_t reading;
     std::memcpy(&reading, &sends[i].message[2], sizeof(reading));
     EXPECT_EQ(reading, static_cast<int32_t>(i));
+  }
+}
+
+// A registrar whose "ticks" stream handler keeps each sink it is given and
+// may act from inside OnListen.
+struct Ticks : kelmor_test::StandinRegistrar {
+  Ticks() {
+    events.SetStreamHandler(std::make_unique<flutter::StreamHandlerFunctions<>>(
+        [this](const EncodableValue*,
+               std::unique_ptr<flutter::EventSink<>>&& sink) {
+          kept = std::move(sink);
+          if (during_listen) during_listen(*kept);
+          return std::unique_ptr<flutter::StreamHandlerError<>>();
+        },
+        nullptr));
+  }
+  void Call(const std::string& method) {
+    engine.Deliver(
+        handle, "ticks",
+        *flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
+            flutter::MethodCall<>(method, nullptr)));
+  }
+  // The events on the wire: success envelopes as "event", the end as "end".
+  std::vector<std::string> Wire() {
+    std::vector<std::string> wire;
+    for (const auto& sent : engine.Sends()) {
+      wire.push_back(sent.message.empty() ? "end" : "event");
+    }
+    return wire;
+  }
+
+  flutter::EventChannel<> events{registrar->GetMessenger(), "ticks",
+                                 &flutter::StandardMethodCodec::GetInstance()};
+  std::unique_ptr<flutter::EventSink<>> kept;
+  std::function<void(flutter::EventSink<>&)> during_listen;
+};
+
+// Pins faults: whether a stream may still send was decided as an event was
+// handed over, not as it reached the engine, so a worker's event could go
+// out after the stream's end, its cancel or a new listen; and a sink of a
+// handler replaced, or of a registrar gone, while OnListen ran still sent
+// (through a freed messenger in the second case).
+TEST(ThreadedSend, NothingOfAStreamFollowsItsEndCancelOrReplacement) {
+  const struct {
+    const char* name;
+    std::function<void(Ticks&)> act;
+    std::vector<std::string> wire;
+  } cases[] = {
+      {"worker's event, then the end on the engine's thread",
+       [](Ticks& t) {
+         t.Call("listen");
+         std::thread([&] { t.kept->Success(EncodableValue(1)); }).join();
+         t.kept->EndOfStream();
+         t.kept->Success(EncodableValue(2));
+       },
+       {"event", "end"}},
+      {"worker's event, then a cancel",
+       [](Ticks& t) {
+         t.Call("listen");
+         std::thread([&] { t.kept->Success(EncodableValue(1)); }).join();
+         t.Call("cancel");
+       },
+       {}},
+      {"worker's event, then a new listen",
+       [](Ticks& t) {
+         t.Call("listen");
+         auto old_sink = std::move(t.kept);
+         std::thread([&] { old_sink->Success(EncodableValue(1)); }).join();
+         t.Call("listen");
+         old_sink->Success(EncodableValue(2));
+       },
+       {}},
+      {"handler replaced while OnListen runs",
+       [](Ticks& t) {
+         t.during_listen = [&t](flutter::EventSink<>& sink) {
+           t.events.SetStreamHandler(nullptr);
+           sink.Success(EncodableValue(1));
+         };
+         t.Call("listen");
+       },
+       {}},
+      {"registrar gone while OnListen runs",
+       [](Ticks& t) {
+         t.during_listen = [&t](flutter::EventSink<>& sink) {
+           t.registrar.reset();
+           sink.Success(EncodableValue(1));
+         };
+         t.Call("listen");
+         t.kept->Success(EncodableValue(2));
+       },
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ticks t;
+    c.act(t);
+    standin::RunPendingMessages();
+    EXPECT_EQ(t.Wire(), c.wire);
   }
 }
 
