@@ -39,6 +39,10 @@ bool TakeJson(const std::string& value, const std::string& what,
               std::optional<std::string>* json,
               std::optional<std::string>* file, int* standard_input_uses,
               std::string* error) {
+  // A text given again replaces the earlier one, standard input included.
+  if (*file == std::optional<std::string>(kStandardInputPath)) {
+    --*standard_input_uses;
+  }
   json->reset();
   file->reset();
   if (value.empty() || value[0] != '@') {

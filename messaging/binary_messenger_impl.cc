@@ -249,7 +249,13 @@ void TellEngine(FlutterDesktopMessengerRef engine_messenger,
 }  // namespace
 
 BinaryMessengerImpl::~BinaryMessengerImpl() {
-  for (const auto& entry : handlers_) RunningHandler::Retire(&entry.second);
+  // One entry at a time, each out of the table before its handler goes, so
+  // that a handler's destructor that uses this messenger finds a whole
+  // table (and what it installs goes in turn).
+  while (!handlers_.empty()) {
+    auto entry = handlers_.extract(handlers_.begin());
+    RunningHandler::Retire(&entry.mapped());
+  }
 }
 
 void BinaryMessengerImpl::SendToChannel(const std::string& channel,

@@ -59,6 +59,12 @@ TEST(HostOptions, JsonTextsFromFilesAndStandardInput) {
                                &inline_answer, &error));
   EXPECT_EQ(inline_answer.answer_json, "2");  // the last one counts
   EXPECT_FALSE(inline_answer.answer_file);
+
+  // Pins a fault: an --answer @- given again still held standard input.
+  HostOptions replaced;
+  EXPECT_TRUE(ParseHostOptions({"--answer", "@-", "--answer", "1", "x=@-"},
+                               &replaced, &error))
+      << error;
 }
 
 TEST(HostOptions, JsonFileRefusals) {

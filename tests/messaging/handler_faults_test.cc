@@ -403,4 +403,22 @@ TEST_F(HandlerFaultsTest, EngineAndTableAgreeWhateverAGoingHandlerDoes) {
   }
 }
 
+// Pins a fault: the messenger's destructor left its table to the map's, so
+// a handler's destructor that used the messenger searched freed entries.
+TEST_F(HandlerFaultsTest, HandlerDestructorUsesTheMessengerAsItGoes) {
+  struct ClearsOther {
+    flutter::BinaryMessengerImpl* messenger;
+    ~ClearsOther() { messenger->SetChannelHandler("b", nullptr); }
+  };
+  auto owned = std::make_shared<ClearsOther>(ClearsOther{messenger_.get()});
+  messenger_->SetChannelHandler(
+      "a", [owned](const uint8_t*, size_t, flutter::BinaryReply) {});
+  messenger_->SetChannelHandler(
+      "b", [](const uint8_t*, size_t, flutter::BinaryReply) {});
+  const std::weak_ptr<ClearsOther> watch = owned;
+  owned.reset();
+  messenger_.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
 }  // namespace
