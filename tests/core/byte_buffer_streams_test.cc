@@ -94,7 +94,8 @@ TEST(ByteBufferStreamWriter, OnlyAppends) {
   const uint8_t more[] = {0x02, 0x03};
   writer.WriteBytes(more, 2);
   writer.WriteByte(0x04);
-  EXPECT_EQ(buffer, (Bytes{0x01, 0x02, 0x03, 0x04}));
+  writer.WriteBytes(more, 1);
+  EXPECT_EQ(buffer, (Bytes{0x01, 0x02, 0x03, 0x04, 0x02}));
 }
 
 }  // namespace
