@@ -76,6 +76,8 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
 BOOL PeekMessageW(MSG* message, HWND window, UINT first, UINT last,
                   UINT remove);
+HWND FindWindowExW(HWND parent, HWND after, LPCWSTR class_name,
+                   LPCWSTR window_name);
 LRESULT DispatchMessageW(const MSG* message);
 }
 #endif

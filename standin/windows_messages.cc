@@ -15,6 +15,7 @@
 namespace {
 
 struct Window {
+  size_t window_class;  // index into Registry::classes
   WNDPROC procedure;
   std::thread::id thread;
   LONG_PTR user_data;
@@ -39,15 +40,17 @@ Registry& registry() {
   return *instance;
 }
 
+constexpr size_t kNoClass = static_cast<size_t>(-1);
+
 // Found without making a string, so that making a window allocates only
 // the window's own record.
-WNDPROC FindClass(const Registry& r, HINSTANCE instance, LPCWSTR name) {
-  for (const WindowClass& window_class : r.classes) {
-    if (window_class.instance == instance && window_class.name == name) {
-      return window_class.procedure;
+size_t FindClass(const Registry& r, HINSTANCE instance, LPCWSTR name) {
+  for (size_t i = 0; i < r.classes.size(); ++i) {
+    if (r.classes[i].instance == instance && r.classes[i].name == name) {
+      return i;
     }
   }
-  return nullptr;
+  return kNoClass;
 }
 
 }  // namespace
@@ -57,7 +60,8 @@ extern "C" {
 ATOM RegisterClassW(const WNDCLASSW* window_class) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
-  if (FindClass(r, window_class->hInstance, window_class->lpszClassName)) {
+  if (FindClass(r, window_class->hInstance, window_class->lpszClassName) !=
+      kNoClass) {
     return 0;  // already registered for this instance
   }
   r.classes.push_back(WindowClass{window_class->hInstance,
@@ -70,11 +74,12 @@ HWND CreateWindowExW(DWORD, LPCWSTR class_name, LPCWSTR, DWORD, int, int, int,
                      int, HWND, void*, HINSTANCE instance, void*) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
-  const WNDPROC procedure = FindClass(r, instance, class_name);
-  if (procedure == nullptr) return nullptr;
+  const size_t window_class = FindClass(r, instance, class_name);
+  if (window_class == kNoClass) return nullptr;
   HWND window = reinterpret_cast<HWND>(r.next_window);
   r.next_window += 0x10;
-  r.windows[window] = Window{procedure, std::this_thread::get_id(), 0};
+  r.windows[window] = Window{window_class, r.classes[window_class].procedure,
+                             std::this_thread::get_id(), 0};
   return window;
 }
 
@@ -143,6 +148,18 @@ LRESULT DispatchMessageW(const MSG* message) {
   }
   return procedure(message->hwnd, message->message, message->wParam,
                    message->lParam);
+}
+
+// Every window here is message-only: the next after `after` whose class has
+// that name, whatever instance registered it.
+HWND FindWindowExW(HWND, HWND after, LPCWSTR class_name, LPCWSTR) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = after == nullptr ? r.windows.begin() : r.windows.upper_bound(after);
+  for (; it != r.windows.end(); ++it) {
+    if (r.classes[it->second.window_class].name == class_name) return it->first;
+  }
+  return nullptr;
 }
 
 }  // extern "C"

@@ -12,6 +12,7 @@
 #include "standin_engine.h"
 #include "test_bytes.h"
 #ifndef _WIN32
+#include "windows_message_api.h"
 #include "windows_version.h"
 #endif
 
@@ -325,6 +326,66 @@ TEST_F(KelmorPluginOwnership, SecondRegistrationKeepsNothing) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// The plugin library of the host's tests: a second library with its own
+// copy of the machinery and its own registrar manager.
+RegisterFunction LoadTestPluginRegister() {
+  static RegisterFunction function = [] {
+    std::string error;
+    static auto library =
+        kelmor_host::PluginLibrary::Open(KELMOR_TEST_PLUGIN_PATH, &error);
+    EXPECT_NE(library, nullptr) << error;
+    return library ? library->FindRegisterFunction(
+                         "TestPluginRegisterWithRegistrar", &error)
+                   : nullptr;
+  }();
+  return function;
+}
+
+// Each registrar wrapper, in whichever library, keeps one task runner
+// window while it lives.
+int TaskRunnerWindows() {
+  static const WCHAR kClass[] = u"KelmorTaskRunnerWindow";
+  int count = 0;
+  for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, kClass, nullptr);
+       window != nullptr;
+       window = FindWindowExW(HWND_MESSAGE, window, kClass, nullptr)) {
+    ++count;
+  }
+  return count;
+}
+
+// Two plugin libraries share the application's registrar, as every
+// application with two plugins does: both answer, and both are told when
+// it goes and tear down with it.
+TEST(KelmorPluginLibraries, TwoLibrariesShareARegistrarAndBothGoWithIt) {
+  const RegisterFunction register_kelmor = LoadRegister();
+  const RegisterFunction register_test = LoadTestPluginRegister();
+  ASSERT_NE(register_kelmor, nullptr);
+  ASSERT_NE(register_test, nullptr);
+  standin::Engine engine;
+  const int before = TaskRunnerWindows();
+  const auto registrar = engine.CreateRegistrar();
+  register_kelmor(registrar);
+  register_test(registrar);
+  EXPECT_EQ(TaskRunnerWindows(), before + 2);
+  const Bytes echo = CallBytes("echo", std::make_unique<EncodableValue>(1));
+  EXPECT_EQ(engine.GetResponse(engine.Deliver(registrar, "test", echo)).bytes,
+            Hex("00 03 01 00 00 00"));
+  EXPECT_EQ(engine
+                .GetResponse(engine.Deliver(registrar, "kelmor",
+                                            CallBytes("getPlatformVersion")))
+                .bytes[0],
+            0);
+  engine.DestroyRegistrar(registrar);
+  EXPECT_EQ(TaskRunnerWindows(), before);
+}
+
+}  // namespace
+#endif
 
 void* operator new(size_t size) { return Allocate(size); }
 void* operator new[](size_t size) { return Allocate(size); }
