@@ -93,7 +93,7 @@ TEST(PluginWaits, TimeoutsSayWhatWasAwaitedAndWhatCame) {
       standin::WaitForAnswer(fixture.engine, ticket, short_wait);
   EXPECT_FALSE(answer.answer);
   EXPECT_EQ(answer.failure,
-            "Waited 20 ms for the answer to call 0; it had no answer and the "
+            "Waited 20 ms for the answer to call 0; none came, and the "
             "plugin made 1 sends meanwhile");
 
   const standin::SendsWait sends =
