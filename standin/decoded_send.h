@@ -9,7 +9,9 @@
 // The engine sees bytes and a channel name, not the kind of channel that
 // sent them, and the same bytes may read as a call, an event envelope or a
 // plain value. So the test says which kind it expects, and the bytes are
-// read as that kind only; bytes that do not read as it are kUndecodable.
+// read as that kind only; bytes the codec refuses as it are kUndecodable.
+// The standard codecs read on past bad bytes with nulls, so bytes of another
+// kind may still read as something: name the kind the channel is.
 #ifndef STANDIN_DECODED_SEND_H_
 #define STANDIN_DECODED_SEND_H_
 
