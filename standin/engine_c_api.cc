@@ -125,7 +125,9 @@ bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
   auto& core = *texture_registrar->core;
   std::lock_guard<std::mutex> lock(core.state);
   auto found = core.textures.find(texture_id);
-  if (found == core.textures.end()) return false;
+  if (found == core.textures.end() || found->second.unregistering) {
+    return false;
+  }
   ++found->second.frames_marked;
   return core.mark_frame_result;
 }
@@ -136,12 +138,15 @@ void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
   auto& core = *texture_registrar->core;
   {
     std::lock_guard<std::mutex> lock(core.state);
-    core.textures.erase(texture_id);
-    if (callback == nullptr) return;
-    if (core.defer_unregistrations) {
-      core.pending_unregistrations.push_back({callback, user_data});
+    if (callback != nullptr && core.defer_unregistrations) {
+      // Frames may still be asked for until the completion runs.
+      auto found = core.textures.find(texture_id);
+      if (found != core.textures.end()) found->second.unregistering = true;
+      core.pending_unregistrations.push_back({callback, user_data, texture_id});
       return;
     }
+    core.textures.erase(texture_id);
+    if (callback == nullptr) return;
   }
   callback(user_data);
 }

@@ -36,6 +36,7 @@ struct SendRecord {
 struct Completion {
   FlutterDesktopOnTextureUnregistered callback;
   void* user_data;
+  int64_t texture_id;  // forgotten as the completion runs
 };
 
 // State shared by the engine object and the handles it gave out; handles

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "engine_core.h"
@@ -248,14 +249,52 @@ std::vector<TextureRecord> Engine::Textures() const {
   return textures;
 }
 
+namespace {
+
+// The texture's descriptor, its frame counted; false when the id is unknown
+// or, with a `wanted` kind, the texture is of the other.
+bool TakeFrameRequest(EngineCore& core, int64_t texture_id,
+                      std::optional<FlutterDesktopTextureType> wanted,
+                      FlutterDesktopTextureInfo* info) {
+  std::lock_guard<std::mutex> lock(core.state);
+  auto found = core.textures.find(texture_id);
+  if (found == core.textures.end()) return false;
+  if (wanted && found->second.info.type != *wanted) return false;
+  ++found->second.frames_requested;
+  *info = found->second.info;
+  return true;
+}
+
+}  // namespace
+
+const FlutterDesktopPixelBuffer* Engine::RequestPixelBuffer(int64_t texture_id,
+                                                            size_t width,
+                                                            size_t height) {
+  FlutterDesktopTextureInfo info{};
+  if (!TakeFrameRequest(*core_, texture_id, kFlutterDesktopPixelBufferTexture,
+                        &info)) {
+    return nullptr;
+  }
+  const auto& config = info.pixel_buffer_config;
+  return config.callback(width, height, config.user_data);
+}
+
+const FlutterDesktopGpuSurfaceDescriptor* Engine::RequestGpuSurface(
+    int64_t texture_id, size_t width, size_t height) {
+  FlutterDesktopTextureInfo info{};
+  if (!TakeFrameRequest(*core_, texture_id, kFlutterDesktopGpuSurfaceTexture,
+                        &info)) {
+    return nullptr;
+  }
+  const auto& config = info.gpu_surface_config;
+  return config.callback(width, height, config.user_data);
+}
+
 const void* Engine::RequestFrame(int64_t texture_id, size_t width,
                                  size_t height) {
   FlutterDesktopTextureInfo info{};
-  {
-    std::lock_guard<std::mutex> lock(core_->state);
-    auto found = core_->textures.find(texture_id);
-    if (found == core_->textures.end()) return nullptr;
-    info = found->second.info;
+  if (!TakeFrameRequest(*core_, texture_id, std::nullopt, &info)) {
+    return nullptr;
   }
   if (info.type == kFlutterDesktopPixelBufferTexture) {
     const auto& config = info.pixel_buffer_config;
@@ -275,6 +314,13 @@ size_t Engine::CompleteUnregistrations() {
   {
     std::lock_guard<std::mutex> lock(core_->state);
     pending.swap(core_->pending_unregistrations);
+    // No frame is asked for once a completion runs.
+    for (const auto& completion : pending) {
+      auto found = core_->textures.find(completion.texture_id);
+      if (found != core_->textures.end() && found->second.unregistering) {
+        core_->textures.erase(found);
+      }
+    }
   }
   for (const auto& completion : pending) {
     completion.callback(completion.user_data);

@@ -50,12 +50,17 @@ struct SentMessage {
   bool answered = false;
 };
 
-// A texture as the engine holds it.
+// A texture as the engine holds it: from its registration until its
+// unregistration completes.
 struct TextureRecord {
   int64_t id = 0;
   std::vector<uint8_t> descriptor;  // the 40 bytes the engine was given
   FlutterDesktopTextureInfo info{};
   int frames_marked = 0;
+  int frames_requested = 0;
+  // Unregistered, with its completion deferred and not yet run: its frames
+  // may still be requested, but it may no longer be marked.
+  bool unregistering = false;
 };
 
 struct Counters {
@@ -143,10 +148,30 @@ class Engine {
   size_t PendingSends() const;
 
   // ==== Textures ====
+  // A frame request calls the texture's frame callback on the calling
+  // thread, as a real engine does on a thread of its choosing, and gives
+  // what the plugin returned: a test can check the record's buffer, width
+  // and height, which the plugin must keep valid until its next frame of
+  // that texture. The stand-in copies no pixels and calls no release
+  // callback; a test that wants it called calls it. Frames can be requested
+  // while the texture is registered and, with unregistrations deferred,
+  // after its unregistration started until CompleteUnregistrations, as a
+  // real engine may: so a plugin must keep what its callback uses alive
+  // until the completion runs. Each request counts in frames_requested.
   std::vector<TextureRecord> Textures() const;
-  // Calls the texture's frame callback; null when the id is unknown.
+  // Null when the id is unknown or the texture is not a pixel buffer one.
+  const FlutterDesktopPixelBuffer* RequestPixelBuffer(int64_t texture_id,
+                                                      size_t width,
+                                                      size_t height);
+  // Null when the id is unknown or the texture is not a GPU surface one.
+  const FlutterDesktopGpuSurfaceDescriptor* RequestGpuSurface(
+      int64_t texture_id, size_t width, size_t height);
+  // Either kind's record, untyped; null when the id is unknown.
   const void* RequestFrame(int64_t texture_id, size_t width, size_t height);
-  // When deferred, completions wait for CompleteUnregistrations.
+  // When deferred, an unregistration with a completion callback leaves its
+  // texture unregistering until CompleteUnregistrations, which forgets the
+  // texture and then runs the callback. Without a callback, or not
+  // deferred, the texture is forgotten at once.
   void SetDeferUnregistrations(bool defer);
   size_t CompleteUnregistrations();
   size_t PendingUnregistrations() const;
