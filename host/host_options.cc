@@ -114,6 +114,14 @@ bool ParseHostOptions(const std::vector<std::string>& args,
                      &options->max_application_calls, error)) {
         return false;
       }
+    } else if (!only_calls && IsOption(arg, "--wait")) {
+      std::string seconds;
+      size_t count = 0;
+      if (!TakeValue(args, &i, "--wait", &seconds, error) ||
+          !TakeCount("--wait", seconds, &count, error)) {
+        return false;
+      }
+      options->wait_seconds = count;
     } else if (!only_calls && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -166,7 +174,7 @@ std::string HostUsage() {
 
 Loads a plugin library, registers it with a stand-in engine, sends each
 METHOD on the plugin's channel (with the JSON value as its arguments, when
-given) and prints each reply on its own line:
+given) and prints each reply on its own line, in the calls' order:
   METHOD: success VALUE
   METHOD: error code="CODE" message="MESSAGE" details=VALUE
   METHOD: not implemented
@@ -198,6 +206,12 @@ Options:
                            answer at most N calls and messages to the
                            application side (default: )usage" +
          std::to_string(kDefaultMaxApplicationCalls) + R"usage()
+  --wait SECONDS           after sending the calls, run the engine's thread
+                           (the plugin's posted tasks, its late replies and
+                           what it sends) until every call is answered, or
+                           for at most SECONDS; a call unanswered by then
+                           prints "no reply". Without it, the run waits for
+                           nothing that does not come at once
   --windows-version M.N[.SP]
                            the Windows version the stand-in reports
                            (not on Windows, where Windows itself answers;

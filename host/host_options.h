@@ -41,6 +41,9 @@ struct HostOptions {
   std::optional<std::string> answer_file;  // "--answer @PATH", still to read
   // At the call past this many the run stops.
   size_t max_application_calls = kDefaultMaxApplicationCalls;
+  // --wait: how long the run goes on, after the calls are sent, for late
+  // replies; absent: it settles at once.
+  std::optional<size_t> wait_seconds;
   std::vector<MethodCallSpec> calls;
 };
 

@@ -1,5 +1,7 @@
 // kelmor_host: runs a plugin library against the stand-in engine and drives
 // its method channel from the command line.
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -150,6 +152,65 @@ bool Settle(standin::Engine& engine, ApplicationSide* side) {
   return true;
 }
 
+// The calls delivered so far and how many of their replies are printed.
+struct Replies {
+  std::vector<standin::MessageTicket> tickets;
+  size_t printed = 0;
+  int status = kAllSucceeded;
+};
+
+bool Answered(const standin::Engine& engine, standin::MessageTicket ticket) {
+  const standin::Response response = engine.GetResponse(ticket);
+  return !response.delivered || response.times_sent > 0;
+}
+
+// Prints the reply to each delivered call not printed yet, in the calls'
+// order; with `answered_only`, it stops at the first call still unanswered,
+// which may yet be answered.
+void PrintReplies(const standin::Engine& engine,
+                  const std::vector<MethodCallSpec>& calls, bool answered_only,
+                  Replies* replies) {
+  for (; replies->printed < replies->tickets.size(); ++replies->printed) {
+    const standin::MessageTicket ticket = replies->tickets[replies->printed];
+    if (answered_only && !Answered(engine, ticket)) return;
+    const kelmor_host::ReplyText reply =
+        kelmor_host::DescribeResponse(engine.GetResponse(ticket));
+    std::cout << kelmor_host::MethodNameText(calls[replies->printed].method)
+              << ": " << reply.line << std::endl;
+    if (!reply.success) replies->status = kSomeCallFailed;
+  }
+}
+
+// Longer than any run waits; keeps the deadline's arithmetic in range.
+constexpr size_t kMaxWaitSeconds = 100000000;
+
+// Runs the engine's thread, as an application's message loop would, until
+// every call is answered or --wait's time is up: posted tasks run, what the
+// plugin sends is printed and answered as it arrives, and each reply is
+// printed once those before it are. False as AnswerApplicationSide says.
+bool WaitForReplies(standin::Engine& engine, const HostOptions& options,
+                    ApplicationSide* side, Replies* replies) {
+  const auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::seconds(std::min(*options.wait_seconds, kMaxWaitSeconds));
+  auto done = [&] { return replies->printed == replies->tickets.size(); };
+  // Something to print: a message from the plugin or the next reply.
+  auto news = [&] {
+    return done() || !engine.SendsSince(side->printed).empty() ||
+           Answered(engine, replies->tickets[replies->printed]);
+  };
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool in_time =
+        left.count() > 0 && standin::RunMessagesUntil(news, left);
+    if (!Settle(engine, side)) return false;
+    PrintReplies(engine, options.calls, true, replies);
+    if (!in_time) return true;
+  }
+  return true;
+}
+
 int Run(HostOptions options) {
   if (!ApplyWindowsVersion(options)) return kBadUsage;
   std::string error;
@@ -188,22 +249,23 @@ int Run(HostOptions options) {
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
   register_plugin(registrar);
   if (!Settle(engine, &side)) return kSomeCallFailed;
-  int status = kAllSucceeded;
+  Replies replies;
   for (size_t i = 0; i < messages.size(); ++i) {
-    const auto ticket = engine.Deliver(registrar, options.channel, messages[i]);
+    replies.tickets.push_back(
+        engine.Deliver(registrar, options.channel, messages[i]));
     // Answered first, so that a plugin that answers with what came back
     // from the application side, or from a task, has answered by now.
     if (!Settle(engine, &side)) return kSomeCallFailed;
-    const kelmor_host::ReplyText reply =
-        kelmor_host::DescribeResponse(engine.GetResponse(ticket));
-    std::cout << kelmor_host::MethodNameText(options.calls[i].method) << ": "
-              << reply.line << std::endl;
-    if (!reply.success) status = kSomeCallFailed;
+    PrintReplies(engine, options.calls, options.wait_seconds.has_value(),
+                 &replies);
   }
+  if (options.wait_seconds && !WaitForReplies(engine, options, &side, &replies))
+    return kSomeCallFailed;
+  PrintReplies(engine, options.calls, false, &replies);
   engine.DestroyRegistrar(registrar);
   // What the plugin sent as it was torn down.
   if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
-  return status;
+  return replies.status;
 }
 
 int Main(const std::vector<std::string>& args) {

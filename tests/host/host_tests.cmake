@@ -289,6 +289,20 @@ kelmor_host_test(application_calls_default_bound EXIT 1 TIMEOUT 120
   ERROR "${bound} 10000 times \\(--max-application-calls\\)$"
   ARGS ${test_plugin} flood)
 
+# ==== Late replies ====
+# With --wait the engine's thread runs on until each call is answered; the
+# replies keep the calls' order, and the run ends as soon as all are in.
+kelmor_host_test(wait_for_late_reply EXIT 0 OUTPUT "^slow: success 1\n$"
+  ARGS ${test_plugin} --wait 3 slow=1)
+kelmor_host_test(late_reply_without_wait EXIT 1 OUTPUT "^slow: no reply\n$"
+  ARGS ${test_plugin} slow=1)
+kelmor_host_test(wait_ends_when_all_answered EXIT 0 TIMEOUT 30
+  OUTPUT "^slow: success \\[1\\]\necho: success 2\n$"
+  ARGS ${test_plugin} --wait 600 slow=[1] echo=2)
+kelmor_host_test(wait_runs_out EXIT 1
+  OUTPUT "^keep: no reply\necho: success 1\n$"
+  ARGS ${test_plugin} --wait 1 keep echo=1)
+
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.
 set(unicode "Grüße, 世界 ✓ 🙂")
