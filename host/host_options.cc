@@ -182,13 +182,22 @@ given) and prints each reply on its own line, in the calls' order:
   METHOD: no handler on the channel
   METHOD: undecodable reply HEX
 (METHOD quoted when it is empty or has spaces, quotes or control
-characters). Before that reply, it prints each call the plugin made to the application
-side, as it answers it (not implemented, unless --answer says otherwise):
+characters). Before that reply, it prints each message the plugin sent,
+as it arrives, and answers each call among them (not implemented, unless
+--answer says otherwise):
   application call on "CHANNEL": NAME VALUE
-with " (no reply wanted)" after a call sent without asking for an answer,
-and NAME quoted when it has spaces, quotes or control characters. A message
-that is no method call prints as
+  event on "CHANNEL": VALUE
+  event on "CHANNEL": error code="CODE" message="MESSAGE" details=VALUE
+  event on "CHANNEL": end of stream
+  message on "CHANNEL": VALUE
   application message on "CHANNEL": undecodable, N bytes: HEX
+A method call (a string, then one value) has " (no reply wanted)" after it
+when sent without asking for an answer, and NAME quoted when it has spaces,
+quotes or control characters. An event is a success or error envelope, and
+an empty message ends its stream; a plain message is one value. Each must be
+the whole message, with nothing cut short or after it, or it is
+undecodable. On an event channel, "listen=JSON" starts the stream and
+"cancel" stops it, as calls like any other.
 A run answers at most --max-application-calls of these; at the next one
 it says so on the standard error, sends nothing more and exits 1.
 
@@ -198,7 +207,8 @@ Options:
                            a bare file name is one in the current folder
   --export NAME            its registration export
                            (default: KelmorPluginCApiRegisterWithRegistrar)
-  --channel NAME           the method channel (default: kelmor)
+  --channel NAME           the method or event channel the calls go to
+                           (default: kelmor)
   --answer JSON | @FILE | @-
                            answer the plugin's calls to the application side
                            with success and this value
@@ -208,10 +218,12 @@ Options:
          std::to_string(kDefaultMaxApplicationCalls) + R"usage()
   --wait SECONDS           after sending the calls, run the engine's thread
                            (the plugin's posted tasks, its late replies and
-                           what it sends) until every call is answered, or
-                           for at most SECONDS; a call unanswered by then
-                           prints "no reply". Without it, the run waits for
-                           nothing that does not come at once
+                           what it sends) until every call is answered and a
+                           stream a listen started has ended or been
+                           cancelled, or for at most SECONDS; a call
+                           unanswered by then prints "no reply". Without it,
+                           the run waits for nothing that does not come at
+                           once
   --windows-version M.N[.SP]
                            the Windows version the stand-in reports
                            (not on Windows, where Windows itself answers;

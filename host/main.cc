@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "flutter/event_channel.h"
 #include "flutter/standard_method_codec.h"
 #include "host_options.h"
 #include "json_value.h"
@@ -109,6 +110,8 @@ struct ApplicationSide {
   std::optional<Bytes> answer;  // none: "not implemented"
   size_t limit = 0;             // --max-application-calls
   size_t printed = 0;
+  std::string channel;       // --channel
+  size_t streams_ended = 0;  // ends of stream printed on it
 };
 
 // Prints each message the plugin sent to the application side since the
@@ -130,6 +133,9 @@ bool AnswerApplicationSide(standin::Engine& engine, ApplicationSide* side) {
       }
       const kelmor_host::SentText text = kelmor_host::DescribeSent(message);
       std::cout << text.line << std::endl;
+      if (text.end_of_stream && message.channel == side->channel) {
+        ++side->streams_ended;
+      }
       // What is no method call gets no envelope: an empty reply.
       if (side->answer && text.method_call) {
         engine.AnswerSend(side->printed, *side->answer);
@@ -157,7 +163,20 @@ struct Replies {
   std::vector<standin::MessageTicket> tickets;
   size_t printed = 0;
   int status = kAllSucceeded;
+  // The last listen, when no cancel followed it, and how many streams had
+  // ended before it was sent.
+  std::optional<standin::MessageTicket> listen;
+  size_t ends_before_listen = 0;
 };
+
+// Whether a stream on the channel started and has not ended: its listen
+// was answered with success, and neither a cancel nor its end followed.
+bool StreamOpen(const standin::Engine& engine, const ApplicationSide& side,
+                const Replies& replies) {
+  return replies.listen && side.streams_ended == replies.ends_before_listen &&
+         kelmor_host::DescribeResponse(engine.GetResponse(*replies.listen))
+             .success;
+}
 
 bool Answered(const standin::Engine& engine, standin::MessageTicket ticket) {
   const standin::Response response = engine.GetResponse(ticket);
@@ -185,7 +204,8 @@ void PrintReplies(const standin::Engine& engine,
 constexpr size_t kMaxWaitSeconds = 100000000;
 
 // Runs the engine's thread, as an application's message loop would, until
-// every call is answered or --wait's time is up: posted tasks run, what the
+// every call is answered and a stream they started has ended, or --wait's
+// time is up: posted tasks run, what the
 // plugin sends is printed and answered as it arrives, and each reply is
 // printed once those before it are. False as AnswerApplicationSide says.
 bool WaitForReplies(standin::Engine& engine, const HostOptions& options,
@@ -193,11 +213,15 @@ bool WaitForReplies(standin::Engine& engine, const HostOptions& options,
   const auto deadline =
       std::chrono::steady_clock::now() +
       std::chrono::seconds(std::min(*options.wait_seconds, kMaxWaitSeconds));
-  auto done = [&] { return replies->printed == replies->tickets.size(); };
+  auto done = [&] {
+    return replies->printed == replies->tickets.size() &&
+           !StreamOpen(engine, *side, *replies);
+  };
   // Something to print: a message from the plugin or the next reply.
   auto news = [&] {
     return done() || !engine.SendsSince(side->printed).empty() ||
-           Answered(engine, replies->tickets[replies->printed]);
+           (replies->printed < replies->tickets.size() &&
+            Answered(engine, replies->tickets[replies->printed]));
   };
   while (!done()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -221,6 +245,7 @@ int Run(HostOptions options) {
   std::vector<Bytes> messages;
   ApplicationSide side;
   side.limit = options.max_application_calls;
+  side.channel = options.channel;
   if (!EncodeCalls(options.calls, &messages) ||
       !EncodeAnswer(options, &side.answer)) {
     return kBadUsage;
@@ -253,6 +278,12 @@ int Run(HostOptions options) {
   for (size_t i = 0; i < messages.size(); ++i) {
     replies.tickets.push_back(
         engine.Deliver(registrar, options.channel, messages[i]));
+    if (options.calls[i].method == flutter::kListenMethod) {
+      replies.listen = replies.tickets.back();
+      replies.ends_before_listen = side.streams_ended;
+    } else if (options.calls[i].method == flutter::kCancelMethod) {
+      replies.listen.reset();
+    }
     // Answered first, so that a plugin that answers with what came back
     // from the application side, or from a task, has answered by now.
     if (!Settle(engine, &side)) return kSomeCallFailed;

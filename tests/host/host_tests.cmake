@@ -303,6 +303,17 @@ kelmor_host_test(wait_runs_out EXIT 1
   OUTPUT "^keep: no reply\necho: success 1\n$"
   ARGS ${test_plugin} --wait 1 keep echo=1)
 
+# ==== Event streams ====
+# Each event prints as it arrives; the wait lasts until the stream ends, or
+# until it is cancelled.
+set(events "event on \"test/events\":")
+kelmor_host_test(event_stream EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n${events} 1\n${events} 2\n${events} 3\n${events} end of stream\n$"
+  ARGS ${test_plugin} --channel test/events listen=3 --wait 2)
+kelmor_host_test(event_stream_cancelled EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n(${events} [0-9]+\n)*cancel: success null\n$"
+  ARGS ${test_plugin} --channel test/events --wait 600 listen=100000 cancel)
+
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.
 set(unicode "Grüße, 世界 ✓ 🙂")
