@@ -74,6 +74,67 @@ bool TakeCount(const std::string& name, const std::string& value, size_t* count,
   return true;
 }
 
+// The answer for `method`, made when there is none yet: a method named
+// again has its answer replaced.
+MethodAnswer* AnswerFor(const std::string& method, HostOptions* options) {
+  for (MethodAnswer& answer : options->method_answers) {
+    if (answer.method == method) return &answer;
+  }
+  options->method_answers.push_back({});
+  options->method_answers.back().method = method;
+  return &options->method_answers.back();
+}
+
+// Where "METHOD=" ends in an --answer value, or npos when the value is a
+// JSON text alone. Valid JSON has a '=' only inside a string, so a quote,
+// bracket or '@' before it means there is no method.
+size_t MethodEnd(const std::string& value) {
+  const size_t equals = value.find('=');
+  if (equals == 0 || equals == std::string::npos ||
+      value.find_first_of("\"{[@") < equals) {
+    return std::string::npos;
+  }
+  return equals;
+}
+
+bool TakeAnswer(const std::string& value, HostOptions* options,
+                int* standard_input_uses, std::string* error) {
+  const size_t equals = MethodEnd(value);
+  if (equals == std::string::npos) {
+    return TakeJson(value, "--answer", &options->answer_json,
+                    &options->answer_file, standard_input_uses, error);
+  }
+  const std::string method = value.substr(0, equals);
+  MethodAnswer* answer = AnswerFor(method, options);
+  answer->error_code.reset();
+  return TakeJson(value.substr(equals + 1), "--answer " + method, &answer->json,
+                  &answer->file, standard_input_uses, error);
+}
+
+// METHOD=CODE[:MESSAGE], neither METHOD nor CODE empty.
+bool TakeErrorAnswer(const std::string& value, HostOptions* options,
+                     int* standard_input_uses, std::string* error) {
+  const size_t equals = value.find('=');
+  const size_t colon = value.find(':', equals);
+  if (equals == 0 || equals == std::string::npos ||
+      equals + 1 == value.size() || colon == equals + 1) {
+    *error =
+        "bad --answer-error " + value + " (expected METHOD=CODE[:MESSAGE])";
+    return false;
+  }
+  MethodAnswer* answer = AnswerFor(value.substr(0, equals), options);
+  // What it replaces may have held standard input.
+  if (answer->file == std::optional<std::string>(kStandardInputPath)) {
+    --*standard_input_uses;
+  }
+  answer->file.reset();
+  answer->json.reset();
+  answer->error_code = value.substr(equals + 1, colon - equals - 1);
+  answer->error_message =
+      colon == std::string::npos ? std::string() : value.substr(colon + 1);
+  return true;
+}
+
 }  // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& args,
@@ -103,8 +164,13 @@ bool ParseHostOptions(const std::vector<std::string>& args,
     } else if (!only_calls && IsOption(arg, "--answer")) {
       std::string answer;
       if (!TakeValue(args, &i, "--answer", &answer, error) ||
-          !TakeJson(answer, "--answer", &options->answer_json,
-                    &options->answer_file, &standard_input_uses, error)) {
+          !TakeAnswer(answer, options, &standard_input_uses, error)) {
+        return false;
+      }
+    } else if (!only_calls && IsOption(arg, "--answer-error")) {
+      std::string answer;
+      if (!TakeValue(args, &i, "--answer-error", &answer, error) ||
+          !TakeErrorAnswer(answer, options, &standard_input_uses, error)) {
         return false;
       }
     } else if (!only_calls && IsOption(arg, "--max-application-calls")) {
@@ -156,6 +222,16 @@ bool ReadJsonFiles(HostOptions* options, std::string* error) {
     }
     call.arguments_json = std::move(text);
     call.arguments_file.reset();
+  }
+  for (MethodAnswer& answer : options->method_answers) {
+    if (!answer.file) continue;
+    std::string text;
+    if (!ReadJsonFile(*answer.file, &text, &reason)) {
+      *error = "--answer " + answer.method + ": " + reason;
+      return false;
+    }
+    answer.json = std::move(text);
+    answer.file.reset();
   }
   if (options->answer_file) {
     std::string text;
@@ -212,6 +288,14 @@ Options:
   --answer JSON | @FILE | @-
                            answer the plugin's calls to the application side
                            with success and this value
+  --answer METHOD=JSON | METHOD=@FILE | METHOD=@-
+                           answer its calls of METHOD so, ahead of the
+                           answer to every call (a '=' before any quote,
+                           bracket or @ names a method)
+  --answer-error METHOD=CODE[:MESSAGE]
+                           answer its calls of METHOD with this error
+                           (details null); each METHOD given again replaces
+                           its answer
   --max-application-calls N
                            answer at most N calls and messages to the
                            application side (default: )usage" +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,19 +69,53 @@ bool EncodeCalls(const std::vector<MethodCallSpec>& calls,
   return true;
 }
 
-// The success envelope that answers calls to the application side; none
-// without --answer, and they are answered not implemented.
-bool EncodeAnswer(const HostOptions& options, std::optional<Bytes>* answer) {
-  if (!options.answer_json) return true;
+// The envelope that answers calls to the application side, a success with
+// the value of `json`; `what` names the text in a refusal.
+bool EncodeSuccess(const std::string& json, const std::string& what,
+                   Bytes* answer) {
   EncodableValue value;
   std::string error;
-  if (!kelmor_host::EncodableValueFromJson(*options.answer_json, &value,
-                                           &error)) {
-    std::cerr << "kelmor_host: --answer: " << error << std::endl;
+  if (!kelmor_host::EncodableValueFromJson(json, &value, &error)) {
+    std::cerr << "kelmor_host: " << what << ": " << error << std::endl;
     return false;
   }
   *answer = *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(
       &value);
+  return true;
+}
+
+// How the host answers calls to the application side: by method, else
+// every call alike; neither: not implemented.
+struct Answers {
+  std::optional<Bytes> every_call;
+  std::map<std::string, Bytes> by_method;
+
+  // None: "not implemented".
+  const Bytes* For(const std::string& method) const {
+    const auto found = by_method.find(method);
+    if (found != by_method.end()) return &found->second;
+    return every_call ? &*every_call : nullptr;
+  }
+};
+
+bool EncodeAnswers(const HostOptions& options, Answers* answers) {
+  if (options.answer_json) {
+    answers->every_call.emplace();
+    if (!EncodeSuccess(*options.answer_json, "--answer",
+                       &*answers->every_call)) {
+      return false;
+    }
+  }
+  for (const kelmor_host::MethodAnswer& answer : options.method_answers) {
+    Bytes& bytes = answers->by_method[answer.method];
+    if (answer.error_code) {
+      bytes = *flutter::StandardMethodCodec::GetInstance().EncodeErrorEnvelope(
+          *answer.error_code, answer.error_message);
+    } else if (!EncodeSuccess(*answer.json, "--answer " + answer.method,
+                              &bytes)) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -107,8 +142,8 @@ bool ApplyWindowsVersion(const HostOptions& options) {
 // How the host answers the plugin's calls to the application side, and how
 // many it has printed and answered so far.
 struct ApplicationSide {
-  std::optional<Bytes> answer;  // none: "not implemented"
-  size_t limit = 0;             // --max-application-calls
+  Answers answers;
+  size_t limit = 0;  // --max-application-calls
   size_t printed = 0;
   std::string channel;       // --channel
   size_t streams_ended = 0;  // ends of stream printed on it
@@ -137,8 +172,10 @@ bool AnswerApplicationSide(standin::Engine& engine, ApplicationSide* side) {
         ++side->streams_ended;
       }
       // What is no method call gets no envelope: an empty reply.
-      if (side->answer && text.method_call) {
-        engine.AnswerSend(side->printed, *side->answer);
+      const Bytes* answer =
+          text.method_call ? side->answers.For(text.method) : nullptr;
+      if (answer) {
+        engine.AnswerSend(side->printed, *answer);
       } else {
         engine.AnswerSendEmpty(side->printed);
       }
@@ -247,7 +284,7 @@ int Run(HostOptions options) {
   side.limit = options.max_application_calls;
   side.channel = options.channel;
   if (!EncodeCalls(options.calls, &messages) ||
-      !EncodeAnswer(options, &side.answer)) {
+      !EncodeAnswers(options, &side.answers)) {
     return kBadUsage;
   }
 

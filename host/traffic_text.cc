@@ -178,13 +178,14 @@ SentText DescribeSent(const standin::SentMessage& message) {
   const std::string channel = QuoteText(message.channel);
   const Bytes& bytes = message.message;
   if (bytes.empty()) {
-    return {false, true, "event on " + channel + ": end of stream"};
+    return {false, "", true, "event on " + channel + ": end of stream"};
   }
   if (ValuesFill(bytes, 0, {kAny})) {
     const auto value =
         flutter::StandardMessageCodec::GetInstance().DecodeMessage(
             bytes.data(), bytes.size());
-    return {false, false, "message on " + channel + ": " + ValueToText(*value)};
+    return {false, "", false,
+            "message on " + channel + ": " + ValueToText(*value)};
   }
   if (ValuesFill(bytes, 0, {StandardCodecType::kString, kAny})) {
     const auto call =
@@ -195,17 +196,17 @@ SentText DescribeSent(const standin::SentMessage& message) {
                        (call->Arguments() ? ValueToText(*call->Arguments())
                                           : std::string("null"));
     if (!message.wants_reply) line += " (no reply wanted)";
-    return {true, false, line};
+    return {true, call->MethodName(), false, line};
   }
   if (IsSuccessEnvelope(bytes) || IsErrorEnvelope(bytes)) {
     ReplyPrinter printer;
     flutter::StandardMethodCodec::GetInstance().DecodeResponseEnvelope(
         bytes.data(), bytes.size(), &printer);
-    return {false, false,
+    return {false, "", false,
             "event on " + channel + ": " +
                 (printer.text.success ? printer.value : printer.text.line)};
   }
-  return {false, false,
+  return {false, "", false,
           "application message on " + channel + ": undecodable, " +
               std::to_string(bytes.size()) + " bytes:" + Hex(bytes)};
 }

@@ -40,6 +40,7 @@ ReplyText DescribeResponse(const standin::Response& response);
 // nothing for a second.
 struct SentText {
   bool method_call = false;
+  std::string method;  // a method call's name
   bool end_of_stream = false;
   std::string line;
 };

@@ -270,6 +270,20 @@ kelmor_host_test(application_call_from_worker EXIT 0
   OUTPUT "^application call on \"test\": question \\[1\\]\nworker: success \"back\"\n$"
   ERROR "^$"
   ARGS ${test_plugin} --answer "\"back\"" "worker=[1]")
+# By method: an error ends the flood, while calls of other methods get the
+# answer to every call; a method's answer may come from a file.
+kelmor_host_test(answers_by_method EXIT 0
+  OUTPUT "^application call on \"test\": more 1\nflood: success null
+application call on \"test\": question 2\nask: success 1\n$"
+  ARGS ${test_plugin} --answer-error more=stop:enough --answer 1 flood ask=2)
+kelmor_host_test(error_answer_by_method EXIT 1
+  OUTPUT "^application call on \"test\": question null
+ask: error code=\"denied\" message=\"not now\" details=null\n$"
+  ARGS ${test_plugin} --answer=7 "--answer-error=question=denied:not now" ask)
+kelmor_host_test(answer_by_method_from_file EXIT 0
+  OUTPUT "^application call on \"test\": question null
+ask: success {\"from\": \"file\"}\n$"
+  ARGS ${test_plugin} "--answer=question=@${host_files}/answer.json" ask)
 kelmor_host_test(answer_not_json NATIVE EXIT 2
   ERROR "^kelmor_host: --answer: not valid JSON: "
   ARGS ${test_plugin} --answer "{" ask)
