@@ -22,7 +22,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "utf16_text.h"
 #else
@@ -360,6 +364,8 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     args.push_back(kelmor_host::Utf8FromWide(std::wstring(argv[i])));
   }
+  // Lines end in "\n" alone, as elsewhere, so output compares byte for byte.
+  _setmode(_fileno(stdout), _O_BINARY);
   const UINT console_page = GetConsoleOutputCP();
   if (console_page != 0) SetConsoleOutputCP(CP_UTF8);
   const int status = Main(args);

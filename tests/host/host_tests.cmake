@@ -59,16 +59,17 @@ endif()
 # kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
 #                  [ERROR_CONTAINS regex] [INPUT file | INPUT_COMMAND args...]
 #                  [WORKING_DIRECTORY dir] [TIMEOUT seconds]
-#                  [NATIVE | WINDOWS] ARGS args...)
+#                  [NATIVE | WINDOWS] [KEEP_LINE_ENDS] ARGS args...)
 # Runs the host with ARGS and checks its exit status, its whole standard
 # output against OUTPUT, its one line of standard error against ERROR or
 # its standard error, of any length, against ERROR_CONTAINS (see
 # expect_exit.cmake); standard input is INPUT, or what INPUT_COMMAND
 # writes. TIMEOUT fails a run that has not ended by then. A case runs in
 # native and Windows builds alike, unless NATIVE or WINDOWS keeps it to
-# one. ARGS may hold no '|' or ';'.
+# one. KEEP_LINE_ENDS compares the output with its line ends as written.
+# ARGS may hold no '|' or ';'.
 function(kelmor_host_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS"
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS;KEEP_LINE_ENDS"
     "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
     "ARGS;INPUT_COMMAND")
   if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
@@ -84,6 +85,9 @@ function(kelmor_host_test name)
   endif()
   if(DEFINED ARG_ERROR_CONTAINS)
     list(APPEND checks "-DERROR_CONTAINS=${ARG_ERROR_CONTAINS}")
+  endif()
+  if(ARG_KEEP_LINE_ENDS)
+    list(APPEND checks "-DKEEP_LINE_ENDS=ON")
   endif()
   if(DEFINED ARG_INPUT)
     list(APPEND checks "-DINPUT=${ARG_INPUT}")
@@ -327,6 +331,12 @@ kelmor_host_test(event_stream EXIT 0 TIMEOUT 30
 kelmor_host_test(event_stream_cancelled EXIT 0 TIMEOUT 30
   OUTPUT "^listen: success null\n(${events} [0-9]+\n)*cancel: success null\n$"
   ARGS ${test_plugin} --channel test/events --wait 600 listen=100000 cancel)
+
+# ==== Line ends ====
+# "\n" alone on Windows too, so that output compares byte for byte.
+kelmor_host_test(lines_end_in_lf KEEP_LINE_ENDS EXIT 0
+  OUTPUT "^application call on \"test\": question 1\nask: success 2\n$"
+  ARGS ${test_plugin} --answer 2 ask=1)
 
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.
