@@ -320,7 +320,10 @@ read it from standard input (once a run). A command line holds at most 32767
 characters on Windows and 128 KiB per argument on Linux: give longer
 arguments as @FILE. JSON objects become maps with string keys; numbers with
 a fraction or an exponent become doubles, and whole numbers int32 or int64
-by size (beyond int64 they are refused). A JSON text is refused when it is
+by size (beyond int64 they are refused). Typed lists are written as they
+print: int32[1, 2], int64[...], uint8[...], float32[...], float64[...].
+Doubles print as the shortest text that reads back to the same double,
+and a whole one keeps its point (2.0). A JSON text is refused when it is
 longer than )usage" +
          std::to_string(kMaxJsonTextBytes >> 20) +
          " MiB or nests arrays and objects deeper than " +

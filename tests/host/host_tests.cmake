@@ -246,6 +246,14 @@ ask: success -9223372036854775808\n$"
        echo=-9223372036854775808 echo=18446744073709551615.0
        ask=9223372036854775807)
 
+# ==== Numbers and typed lists as printed ====
+# What the host prints, it reads: doubles to the last bit, whole ones with
+# a point, and typed lists by their element type.
+set(typed "{\"d\": 0.1, \"f\": float32\\[0.1, 3.0\\], \"u\": uint8\\[255\\], \"w\": 2.0}")
+kelmor_host_test(typed_lists_round_trip EXIT 0
+  OUTPUT "^echo: success ${typed}\n$"
+  ARGS ${test_plugin} "echo={\"d\": 0.1, \"f\": float32[0.1, 3.0], \"u\": uint8[255], \"w\": 2.0}")
+
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
   WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"

@@ -164,7 +164,7 @@ TEST(TrafficText, EventsAndPlainMessages) {
       {"a double, padded from the start", *Codec().EncodeSuccessEnvelope(&half),
        false, "event on \"c\": 0.5"},
       {"a padded typed list", *Codec().EncodeSuccessEnvelope(&doubles), false,
-       "event on \"c\": float64[0.5, 2]"},
+       "event on \"c\": float64[0.5, 2.0]"},
       {"an error event", *Codec().EncodeErrorEnvelope("c", "m", &map), false,
        "event on \"c\": error code=\"c\" message=\"m\" details={\"a\": 1}"},
       {"an error whose empty message is a string",
