@@ -1,5 +1,5 @@
 // kelmor_host: runs a plugin library against the stand-in engine and drives
-// its method channel from the command line.
+// its method or event channel from the command line.
 #include <algorithm>
 #include <chrono>
 #include <iostream>
@@ -246,9 +246,9 @@ constexpr size_t kMaxWaitSeconds = 100000000;
 
 // Runs the engine's thread, as an application's message loop would, until
 // every call is answered and a stream they started has ended, or --wait's
-// time is up: posted tasks run, what the
-// plugin sends is printed and answered as it arrives, and each reply is
-// printed once those before it are. False as AnswerApplicationSide says.
+// time is up: posted tasks run, what the plugin sends is printed and
+// answered as it arrives, and each reply is printed once those before it
+// are. False as AnswerApplicationSide says.
 bool WaitForReplies(standin::Engine& engine, const HostOptions& options,
                     ApplicationSide* side, Replies* replies) {
   const auto deadline =

@@ -336,6 +336,9 @@ set(events "event on \"test/events\":")
 kelmor_host_test(event_stream EXIT 0 TIMEOUT 30
   OUTPUT "^listen: success null\n${events} 1\n${events} 2\n${events} 3\n${events} end of stream\n$"
   ARGS ${test_plugin} --channel test/events listen=3 --wait 2)
+kelmor_host_test(end_of_stream_ends_the_wait EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n${events} 1\n${events} end of stream\n$"
+  ARGS ${test_plugin} --channel test/events --wait 600 listen=1)
 kelmor_host_test(event_stream_cancelled EXIT 0 TIMEOUT 30
   OUTPUT "^listen: success null\n(${events} [0-9]+\n)*cancel: success null\n$"
   ARGS ${test_plugin} --channel test/events --wait 600 listen=100000 cancel)
