@@ -74,6 +74,67 @@ bool TakeCount(const std::string& name, const std::string& value, size_t* count,
   return true;
 }
 
+// The answer for `method`, made when there is none yet: a method named
+// again has its answer replaced.
+MethodAnswer* AnswerFor(const std::string& method, HostOptions* options) {
+  for (MethodAnswer& answer : options->method_answers) {
+    if (answer.method == method) return &answer;
+  }
+  options->method_answers.push_back({});
+  options->method_answers.back().method = method;
+  return &options->method_answers.back();
+}
+
+// Where "METHOD=" ends in an --answer value, or npos when the value is a
+// JSON text alone. Valid JSON has a '=' only inside a string, so a quote,
+// bracket or '@' before it means there is no method.
+size_t MethodEnd(const std::string& value) {
+  const size_t equals = value.find('=');
+  if (equals == 0 || equals == std::string::npos ||
+      value.find_first_of("\"{[@") < equals) {
+    return std::string::npos;
+  }
+  return equals;
+}
+
+bool TakeAnswer(const std::string& value, HostOptions* options,
+                int* standard_input_uses, std::string* error) {
+  const size_t equals = MethodEnd(value);
+  if (equals == std::string::npos) {
+    return TakeJson(value, "--answer", &options->answer_json,
+                    &options->answer_file, standard_input_uses, error);
+  }
+  const std::string method = value.substr(0, equals);
+  MethodAnswer* answer = AnswerFor(method, options);
+  answer->error_code.reset();
+  return TakeJson(value.substr(equals + 1), "--answer " + method, &answer->json,
+                  &answer->file, standard_input_uses, error);
+}
+
+// METHOD=CODE[:MESSAGE], neither METHOD nor CODE empty.
+bool TakeErrorAnswer(const std::string& value, HostOptions* options,
+                     int* standard_input_uses, std::string* error) {
+  const size_t equals = value.find('=');
+  const size_t colon = value.find(':', equals);
+  if (equals == 0 || equals == std::string::npos ||
+      equals + 1 == value.size() || colon == equals + 1) {
+    *error =
+        "bad --answer-error " + value + " (expected METHOD=CODE[:MESSAGE])";
+    return false;
+  }
+  MethodAnswer* answer = AnswerFor(value.substr(0, equals), options);
+  // What it replaces may have held standard input.
+  if (answer->file == std::optional<std::string>(kStandardInputPath)) {
+    --*standard_input_uses;
+  }
+  answer->file.reset();
+  answer->json.reset();
+  answer->error_code = value.substr(equals + 1, colon - equals - 1);
+  answer->error_message =
+      colon == std::string::npos ? std::string() : value.substr(colon + 1);
+  return true;
+}
+
 }  // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& args,
@@ -103,8 +164,13 @@ bool ParseHostOptions(const std::vector<std::string>& args,
     } else if (!only_calls && IsOption(arg, "--answer")) {
       std::string answer;
       if (!TakeValue(args, &i, "--answer", &answer, error) ||
-          !TakeJson(answer, "--answer", &options->answer_json,
-                    &options->answer_file, &standard_input_uses, error)) {
+          !TakeAnswer(answer, options, &standard_input_uses, error)) {
+        return false;
+      }
+    } else if (!only_calls && IsOption(arg, "--answer-error")) {
+      std::string answer;
+      if (!TakeValue(args, &i, "--answer-error", &answer, error) ||
+          !TakeErrorAnswer(answer, options, &standard_input_uses, error)) {
         return false;
       }
     } else if (!only_calls && IsOption(arg, "--max-application-calls")) {
@@ -114,6 +180,14 @@ bool ParseHostOptions(const std::vector<std::string>& args,
                      &options->max_application_calls, error)) {
         return false;
       }
+    } else if (!only_calls && IsOption(arg, "--wait")) {
+      std::string seconds;
+      size_t count = 0;
+      if (!TakeValue(args, &i, "--wait", &seconds, error) ||
+          !TakeCount("--wait", seconds, &count, error)) {
+        return false;
+      }
+      options->wait_seconds = count;
     } else if (!only_calls && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -149,6 +223,16 @@ bool ReadJsonFiles(HostOptions* options, std::string* error) {
     call.arguments_json = std::move(text);
     call.arguments_file.reset();
   }
+  for (MethodAnswer& answer : options->method_answers) {
+    if (!answer.file) continue;
+    std::string text;
+    if (!ReadJsonFile(*answer.file, &text, &reason)) {
+      *error = "--answer " + answer.method + ": " + reason;
+      return false;
+    }
+    answer.json = std::move(text);
+    answer.file.reset();
+  }
   if (options->answer_file) {
     std::string text;
     if (!ReadJsonFile(*options->answer_file, &text, &reason)) {
@@ -166,7 +250,7 @@ std::string HostUsage() {
 
 Loads a plugin library, registers it with a stand-in engine, sends each
 METHOD on the plugin's channel (with the JSON value as its arguments, when
-given) and prints each reply on its own line:
+given) and prints each reply on its own line, in the calls' order:
   METHOD: success VALUE
   METHOD: error code="CODE" message="MESSAGE" details=VALUE
   METHOD: not implemented
@@ -174,13 +258,22 @@ given) and prints each reply on its own line:
   METHOD: no handler on the channel
   METHOD: undecodable reply HEX
 (METHOD quoted when it is empty or has spaces, quotes or control
-characters). Before that reply, it prints each call the plugin made to the application
-side, as it answers it (not implemented, unless --answer says otherwise):
+characters). Before that reply, it prints each message the plugin sent,
+as it arrives, and answers each call among them (not implemented, unless
+--answer says otherwise):
   application call on "CHANNEL": NAME VALUE
-with " (no reply wanted)" after a call sent without asking for an answer,
-and NAME quoted when it has spaces, quotes or control characters. A message
-that is no method call prints as
+  event on "CHANNEL": VALUE
+  event on "CHANNEL": error code="CODE" message="MESSAGE" details=VALUE
+  event on "CHANNEL": end of stream
+  message on "CHANNEL": VALUE
   application message on "CHANNEL": undecodable, N bytes: HEX
+A method call (a string, then one value) has " (no reply wanted)" after it
+when sent without asking for an answer, and NAME quoted when it has spaces,
+quotes or control characters. An event is a success or error envelope, and
+an empty message ends its stream; a plain message is one value. Each must be
+the whole message, with nothing cut short or after it, or it is
+undecodable. On an event channel, "listen=JSON" starts the stream and
+"cancel" stops it, as calls like any other.
 A run answers at most --max-application-calls of these; at the next one
 it says so on the standard error, sends nothing more and exits 1.
 
@@ -190,14 +283,31 @@ Options:
                            a bare file name is one in the current folder
   --export NAME            its registration export
                            (default: KelmorPluginCApiRegisterWithRegistrar)
-  --channel NAME           the method channel (default: kelmor)
+  --channel NAME           the method or event channel the calls go to
+                           (default: kelmor)
   --answer JSON | @FILE | @-
                            answer the plugin's calls to the application side
                            with success and this value
+  --answer METHOD=JSON | METHOD=@FILE | METHOD=@-
+                           answer its calls of METHOD so, ahead of the
+                           answer to every call (a '=' before any quote,
+                           bracket or @ names a method)
+  --answer-error METHOD=CODE[:MESSAGE]
+                           answer its calls of METHOD with this error
+                           (details null); each METHOD given again replaces
+                           its answer
   --max-application-calls N
                            answer at most N calls and messages to the
                            application side (default: )usage" +
          std::to_string(kDefaultMaxApplicationCalls) + R"usage()
+  --wait SECONDS           after sending the calls, run the engine's thread
+                           (the plugin's posted tasks, its late replies and
+                           what it sends) until every call is answered and a
+                           stream a listen started has ended or been
+                           cancelled, or for at most SECONDS; a call
+                           unanswered by then prints "no reply". Without it,
+                           the run waits for nothing that does not come at
+                           once
   --windows-version M.N[.SP]
                            the Windows version the stand-in reports
                            (not on Windows, where Windows itself answers;
@@ -210,7 +320,10 @@ read it from standard input (once a run). A command line holds at most 32767
 characters on Windows and 128 KiB per argument on Linux: give longer
 arguments as @FILE. JSON objects become maps with string keys; numbers with
 a fraction or an exponent become doubles, and whole numbers int32 or int64
-by size (beyond int64 they are refused). A JSON text is refused when it is
+by size (beyond int64 they are refused). Typed lists are written as they
+print: int32[1, 2], int64[...], uint8[...], float32[...], float64[...].
+Doubles print as the shortest text that reads back to the same double,
+and a whole one keeps its point (2.0). A JSON text is refused when it is
 longer than )usage" +
          std::to_string(kMaxJsonTextBytes >> 20) +
          " MiB or nests arrays and objects deeper than " +

@@ -29,6 +29,16 @@ struct MethodCallSpec {
   std::optional<std::string> arguments_file;
 };
 
+// How the host answers the plugin's calls of one method on the application
+// side: with success and a JSON value, or with an error.
+struct MethodAnswer {
+  std::string method;
+  std::optional<std::string> json;        // for a success
+  std::optional<std::string> file;        // "METHOD=@PATH", still to read
+  std::optional<std::string> error_code;  // set: an error, not a success
+  std::string error_message;
+};
+
 struct HostOptions {
   bool help = false;
   std::string library;  // empty: the default beside the program
@@ -39,8 +49,14 @@ struct HostOptions {
   // side; absent: they are answered "not implemented".
   std::optional<std::string> answer_json;
   std::optional<std::string> answer_file;  // "--answer @PATH", still to read
+  // --answer METHOD=JSON and --answer-error METHOD=CODE[:MESSAGE], one for
+  // each method named, ahead of the answer to every call.
+  std::vector<MethodAnswer> method_answers;
   // At the call past this many the run stops.
   size_t max_application_calls = kDefaultMaxApplicationCalls;
+  // --wait: how long the run goes on, after the calls are sent, for late
+  // replies; absent: it settles at once.
+  std::optional<size_t> wait_seconds;
   std::vector<MethodCallSpec> calls;
 };
 

@@ -1,5 +1,8 @@
 #include "json_value.h"
 
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -84,12 +87,150 @@ EncodableValue FromInteger(int64_t number) {
   return EncodableValue(number);
 }
 
+// A typed list taken out of the text, and how many strings that are values
+// come before it: it stands in the text as the empty string at that place.
+struct TypedList {
+  size_t string_index = 0;
+  EncodableValue value;
+};
+
+// One element of a typed list of `T`, the whole of `token`.
+template <typename T>
+bool ElementFrom(const std::string& token, std::vector<T>* list) {
+  if constexpr (std::is_floating_point_v<T>) {
+    char* end = nullptr;
+    const double number = std::strtod(token.c_str(), &end);
+    if (token.empty() || end != token.c_str() + token.size()) return false;
+    list->push_back(static_cast<T>(number));
+  } else {
+    int64_t number = 0;
+    const char* end = token.data() + token.size();
+    const auto parsed = std::from_chars(token.data(), end, number);
+    if (token.empty() || parsed.ec != std::errc() || parsed.ptr != end ||
+        number < std::numeric_limits<T>::min() ||
+        number > std::numeric_limits<T>::max()) {
+      return false;
+    }
+    list->push_back(static_cast<T>(number));
+  }
+  return true;
+}
+
+// Reads the elements after the '[' at `*at` up to the closing ']', which
+// `*at` ends just past.
+template <typename T>
+bool ElementsFrom(const std::string& text, size_t* at, const std::string& name,
+                  EncodableValue* value, std::string* error) {
+  std::vector<T> list;
+  auto skip_space = [&] {
+    while (*at < text.size() &&
+           std::isspace(static_cast<unsigned char>(text[*at])))
+      ++*at;
+  };
+  ++*at;
+  skip_space();
+  bool first = true;
+  while (*at < text.size() && text[*at] != ']') {
+    if (!first) {
+      if (text[*at] != ',') break;
+      ++*at;
+      skip_space();
+    }
+    first = false;
+    const size_t start = *at;
+    while (*at < text.size() &&
+           (std::isalnum(static_cast<unsigned char>(text[*at])) ||
+            text[*at] == '.' || text[*at] == '+' || text[*at] == '-')) {
+      ++*at;
+    }
+    const std::string token = text.substr(start, *at - start);
+    if (!ElementFrom(token, &list)) {
+      *error = "bad " + name + " list element \"" + OneShortLine(token) + "\"";
+      return false;
+    }
+    skip_space();
+  }
+  if (*at >= text.size() || text[*at] != ']') {
+    *error = "not valid JSON: " + name + " list not closed by ]";
+    return false;
+  }
+  ++*at;
+  *value = EncodableValue(std::move(list));
+  return true;
+}
+
+// Takes each typed list out of `text` into `lists`, leaving JSON in `plain`.
+// Outside strings, a name of a typed list followed by '[' starts one; a
+// string followed by ':' is a key, any other a value.
+bool TakeTypedLists(const std::string& text, std::string* plain,
+                    std::vector<TypedList>* lists, std::string* error) {
+  size_t string_values = 0;
+  auto next_is_colon = [&](size_t at) {
+    while (at < text.size() &&
+           std::isspace(static_cast<unsigned char>(text[at])))
+      ++at;
+    return at < text.size() && text[at] == ':';
+  };
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (c == '"') {
+      const size_t start = i++;
+      while (i < text.size() && text[i] != '"') i += text[i] == '\\' ? 2 : 1;
+      i = std::min(i + 1, text.size());
+      plain->append(text, start, i - start);
+      if (!next_is_colon(i)) ++string_values;
+      continue;
+    }
+    if (!std::isalpha(static_cast<unsigned char>(c))) {
+      plain->push_back(c);
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    while (i < text.size() && std::isalnum(static_cast<unsigned char>(text[i])))
+      ++i;
+    const std::string name = text.substr(start, i - start);
+    size_t open = i;
+    while (open < text.size() &&
+           std::isspace(static_cast<unsigned char>(text[open])))
+      ++open;
+    EncodableValue list;
+    bool typed = open < text.size() && text[open] == '[';
+    if (typed && name == "int32") {
+      typed = ElementsFrom<int32_t>(text, &open, name, &list, error);
+    } else if (typed && name == "int64") {
+      typed = ElementsFrom<int64_t>(text, &open, name, &list, error);
+    } else if (typed && name == "uint8") {
+      typed = ElementsFrom<uint8_t>(text, &open, name, &list, error);
+    } else if (typed && name == "float32") {
+      typed = ElementsFrom<float>(text, &open, name, &list, error);
+    } else if (typed && name == "float64") {
+      typed = ElementsFrom<double>(text, &open, name, &list, error);
+    } else {
+      plain->append(name);  // true, false, null, or not JSON
+      continue;
+    }
+    if (!typed) return false;
+    if (next_is_colon(open)) {
+      *error = "not valid JSON: a typed list cannot be a key";
+      return false;
+    }
+    lists->push_back({string_values++, std::move(list)});
+    plain->append("\"\"");
+    i = open;
+  }
+  return true;
+}
+
 // Builds the value as the parser reads the text, with no parsed tree in
 // between. Each number arrives with its spelling, so a whole number beyond
 // int64, which the parser makes a double of, is refused by name. Open arrays
 // and objects wait on a stack of their own, not the call stack.
 class ValueBuilder {
  public:
+  explicit ValueBuilder(std::vector<TypedList> lists)
+      : lists_(std::move(lists)) {}
+
   // Complete once the parse has succeeded.
   EncodableValue& value() { return root_; }
   // Why the parse stopped, when a callback returned false.
@@ -113,6 +254,10 @@ class ValueBuilder {
     return Add(EncodableValue(number));
   }
   bool string(std::string& text) {
+    if (next_list_ < lists_.size() &&
+        lists_[next_list_].string_index == strings_++) {
+      return Add(std::move(lists_[next_list_++].value));
+    }
     return Add(EncodableValue(std::move(text)));
   }
   bool binary(json::binary_t&) {  // the JSON parser never gives binary data
@@ -174,6 +319,9 @@ class ValueBuilder {
   }
 
   std::vector<Open> open_;
+  std::vector<TypedList> lists_;
+  size_t next_list_ = 0;
+  size_t strings_ = 0;  // string values read so far
   EncodableValue root_;
   std::string error_;
 };
@@ -194,13 +342,16 @@ bool EncodableValueFromJson(const std::string& text, EncodableValue* value,
     *error = JsonTooLongError(text.size());
     return false;
   }
-  if (!NestingWithin(text, flutter::kMaxNestingDepth)) {
+  std::string plain;
+  std::vector<TypedList> lists;
+  if (!TakeTypedLists(text, &plain, &lists, error)) return false;
+  if (!NestingWithin(plain, flutter::kMaxNestingDepth)) {
     *error = "JSON arrays and objects nested deeper than " +
              std::to_string(flutter::kMaxNestingDepth) + " levels";
     return false;
   }
-  ValueBuilder builder;
-  if (!json::sax_parse(text, &builder)) {
+  ValueBuilder builder(std::move(lists));
+  if (!json::sax_parse(plain, &builder)) {
     *error = builder.error();
     return false;
   }

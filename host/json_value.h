@@ -1,7 +1,10 @@
 // Method arguments written as JSON, turned into encodable values: objects
 // become maps with string keys, whole numbers int32 or int64 by size, and
 // numbers with a fraction or an exponent doubles. A whole number beyond
-// int64 is refused rather than rounded to a double.
+// int64 is refused rather than rounded to a double. Typed lists are written
+// as the host prints them: int32[1, 2], int64[...], uint8[...], float32[...]
+// and float64[...], each element in its type's range ("nan", "inf" and
+// "-inf" for the floating ones too).
 //
 // Limits, checked on the text before it is parsed: at most kMaxJsonTextBytes
 // bytes, and arrays and objects nested at most flutter::kMaxNestingDepth

@@ -1,12 +1,16 @@
 // kelmor_host: runs a plugin library against the stand-in engine and drives
-// its method channel from the command line.
+// its method or event channel from the command line.
+#include <algorithm>
+#include <chrono>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "flutter/event_channel.h"
 #include "flutter/standard_method_codec.h"
 #include "host_options.h"
 #include "json_value.h"
@@ -18,7 +22,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "utf16_text.h"
 #else
@@ -65,19 +73,53 @@ bool EncodeCalls(const std::vector<MethodCallSpec>& calls,
   return true;
 }
 
-// The success envelope that answers calls to the application side; none
-// without --answer, and they are answered not implemented.
-bool EncodeAnswer(const HostOptions& options, std::optional<Bytes>* answer) {
-  if (!options.answer_json) return true;
+// The envelope that answers calls to the application side, a success with
+// the value of `json`; `what` names the text in a refusal.
+bool EncodeSuccess(const std::string& json, const std::string& what,
+                   Bytes* answer) {
   EncodableValue value;
   std::string error;
-  if (!kelmor_host::EncodableValueFromJson(*options.answer_json, &value,
-                                           &error)) {
-    std::cerr << "kelmor_host: --answer: " << error << std::endl;
+  if (!kelmor_host::EncodableValueFromJson(json, &value, &error)) {
+    std::cerr << "kelmor_host: " << what << ": " << error << std::endl;
     return false;
   }
   *answer = *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(
       &value);
+  return true;
+}
+
+// How the host answers calls to the application side: by method, else
+// every call alike; neither: not implemented.
+struct Answers {
+  std::optional<Bytes> every_call;
+  std::map<std::string, Bytes> by_method;
+
+  // None: "not implemented".
+  const Bytes* For(const std::string& method) const {
+    const auto found = by_method.find(method);
+    if (found != by_method.end()) return &found->second;
+    return every_call ? &*every_call : nullptr;
+  }
+};
+
+bool EncodeAnswers(const HostOptions& options, Answers* answers) {
+  if (options.answer_json) {
+    answers->every_call.emplace();
+    if (!EncodeSuccess(*options.answer_json, "--answer",
+                       &*answers->every_call)) {
+      return false;
+    }
+  }
+  for (const kelmor_host::MethodAnswer& answer : options.method_answers) {
+    Bytes& bytes = answers->by_method[answer.method];
+    if (answer.error_code) {
+      bytes = *flutter::StandardMethodCodec::GetInstance().EncodeErrorEnvelope(
+          *answer.error_code, answer.error_message);
+    } else if (!EncodeSuccess(*answer.json, "--answer " + answer.method,
+                              &bytes)) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -104,9 +146,11 @@ bool ApplyWindowsVersion(const HostOptions& options) {
 // How the host answers the plugin's calls to the application side, and how
 // many it has printed and answered so far.
 struct ApplicationSide {
-  std::optional<Bytes> answer;  // none: "not implemented"
-  size_t limit = 0;             // --max-application-calls
+  Answers answers;
+  size_t limit = 0;  // --max-application-calls
   size_t printed = 0;
+  std::string channel;       // --channel
+  size_t streams_ended = 0;  // ends of stream printed on it
 };
 
 // Prints each message the plugin sent to the application side since the
@@ -128,9 +172,14 @@ bool AnswerApplicationSide(standin::Engine& engine, ApplicationSide* side) {
       }
       const kelmor_host::SentText text = kelmor_host::DescribeSent(message);
       std::cout << text.line << std::endl;
+      if (text.end_of_stream && message.channel == side->channel) {
+        ++side->streams_ended;
+      }
       // What is no method call gets no envelope: an empty reply.
-      if (side->answer && text.method_call) {
-        engine.AnswerSend(side->printed, *side->answer);
+      const Bytes* answer =
+          text.method_call ? side->answers.For(text.method) : nullptr;
+      if (answer) {
+        engine.AnswerSend(side->printed, *answer);
       } else {
         engine.AnswerSendEmpty(side->printed);
       }
@@ -150,6 +199,83 @@ bool Settle(standin::Engine& engine, ApplicationSide* side) {
   return true;
 }
 
+// The calls delivered so far and how many of their replies are printed.
+struct Replies {
+  std::vector<standin::MessageTicket> tickets;
+  size_t printed = 0;
+  int status = kAllSucceeded;
+  // The last listen, when no cancel followed it, and how many streams had
+  // ended before it was sent.
+  std::optional<standin::MessageTicket> listen;
+  size_t ends_before_listen = 0;
+};
+
+// Whether a stream on the channel started and has not ended: its listen
+// was answered with success, and neither a cancel nor its end followed.
+bool StreamOpen(const standin::Engine& engine, const ApplicationSide& side,
+                const Replies& replies) {
+  return replies.listen && side.streams_ended == replies.ends_before_listen &&
+         kelmor_host::DescribeResponse(engine.GetResponse(*replies.listen))
+             .success;
+}
+
+bool Answered(const standin::Engine& engine, standin::MessageTicket ticket) {
+  const standin::Response response = engine.GetResponse(ticket);
+  return !response.delivered || response.times_sent > 0;
+}
+
+// Prints the reply to each delivered call not printed yet, in the calls'
+// order; with `answered_only`, it stops at the first call still unanswered,
+// which may yet be answered.
+void PrintReplies(const standin::Engine& engine,
+                  const std::vector<MethodCallSpec>& calls, bool answered_only,
+                  Replies* replies) {
+  for (; replies->printed < replies->tickets.size(); ++replies->printed) {
+    const standin::MessageTicket ticket = replies->tickets[replies->printed];
+    if (answered_only && !Answered(engine, ticket)) return;
+    const kelmor_host::ReplyText reply =
+        kelmor_host::DescribeResponse(engine.GetResponse(ticket));
+    std::cout << kelmor_host::MethodNameText(calls[replies->printed].method)
+              << ": " << reply.line << std::endl;
+    if (!reply.success) replies->status = kSomeCallFailed;
+  }
+}
+
+// Longer than any run waits; keeps the deadline's arithmetic in range.
+constexpr size_t kMaxWaitSeconds = 100000000;
+
+// Runs the engine's thread, as an application's message loop would, until
+// every call is answered and a stream they started has ended, or --wait's
+// time is up: posted tasks run, what the plugin sends is printed and
+// answered as it arrives, and each reply is printed once those before it
+// are. False as AnswerApplicationSide says.
+bool WaitForReplies(standin::Engine& engine, const HostOptions& options,
+                    ApplicationSide* side, Replies* replies) {
+  const auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::seconds(std::min(*options.wait_seconds, kMaxWaitSeconds));
+  auto done = [&] {
+    return replies->printed == replies->tickets.size() &&
+           !StreamOpen(engine, *side, *replies);
+  };
+  // Something to print: a message from the plugin or the next reply.
+  auto news = [&] {
+    return done() || !engine.SendsSince(side->printed).empty() ||
+           (replies->printed < replies->tickets.size() &&
+            Answered(engine, replies->tickets[replies->printed]));
+  };
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool in_time =
+        left.count() > 0 && standin::RunMessagesUntil(news, left);
+    if (!Settle(engine, side)) return false;
+    PrintReplies(engine, options.calls, true, replies);
+    if (!in_time) return true;
+  }
+  return true;
+}
+
 int Run(HostOptions options) {
   if (!ApplyWindowsVersion(options)) return kBadUsage;
   std::string error;
@@ -160,8 +286,9 @@ int Run(HostOptions options) {
   std::vector<Bytes> messages;
   ApplicationSide side;
   side.limit = options.max_application_calls;
+  side.channel = options.channel;
   if (!EncodeCalls(options.calls, &messages) ||
-      !EncodeAnswer(options, &side.answer)) {
+      !EncodeAnswers(options, &side.answers)) {
     return kBadUsage;
   }
 
@@ -188,22 +315,29 @@ int Run(HostOptions options) {
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
   register_plugin(registrar);
   if (!Settle(engine, &side)) return kSomeCallFailed;
-  int status = kAllSucceeded;
+  Replies replies;
   for (size_t i = 0; i < messages.size(); ++i) {
-    const auto ticket = engine.Deliver(registrar, options.channel, messages[i]);
+    replies.tickets.push_back(
+        engine.Deliver(registrar, options.channel, messages[i]));
+    if (options.calls[i].method == flutter::kListenMethod) {
+      replies.listen = replies.tickets.back();
+      replies.ends_before_listen = side.streams_ended;
+    } else if (options.calls[i].method == flutter::kCancelMethod) {
+      replies.listen.reset();
+    }
     // Answered first, so that a plugin that answers with what came back
     // from the application side, or from a task, has answered by now.
     if (!Settle(engine, &side)) return kSomeCallFailed;
-    const kelmor_host::ReplyText reply =
-        kelmor_host::DescribeResponse(engine.GetResponse(ticket));
-    std::cout << kelmor_host::MethodNameText(options.calls[i].method) << ": "
-              << reply.line << std::endl;
-    if (!reply.success) status = kSomeCallFailed;
+    PrintReplies(engine, options.calls, options.wait_seconds.has_value(),
+                 &replies);
   }
+  if (options.wait_seconds && !WaitForReplies(engine, options, &side, &replies))
+    return kSomeCallFailed;
+  PrintReplies(engine, options.calls, false, &replies);
   engine.DestroyRegistrar(registrar);
   // What the plugin sent as it was torn down.
   if (!AnswerApplicationSide(engine, &side)) return kSomeCallFailed;
-  return status;
+  return replies.status;
 }
 
 int Main(const std::vector<std::string>& args) {
@@ -230,6 +364,8 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     args.push_back(kelmor_host::Utf8FromWide(std::wstring(argv[i])));
   }
+  // Lines end in "\n" alone, as elsewhere, so output compares byte for byte.
+  _setmode(_fileno(stdout), _O_BINARY);
   const UINT console_page = GetConsoleOutputCP();
   if (console_page != 0) SetConsoleOutputCP(CP_UTF8);
   const int status = Main(args);

@@ -24,12 +24,24 @@ struct ReplyText {
 
 ReplyText DescribeResponse(const standin::Response& response);
 
-// One message the plugin sent through the engine.
+// One message the plugin sent through the engine. The bytes must be the
+// standard encoding exactly, with nothing cut short and nothing after:
+//   a string and one more value: a method call
+//     `application call on "CHANNEL": NAME VALUE`, with " (no reply wanted)"
+//     when it was sent without a reply;
+//   one value: a plain message `message on "CHANNEL": VALUE`;
+//   a success or error envelope: an event
+//     `event on "CHANNEL": VALUE` or
+//     `event on "CHANNEL": error code="CODE" message="MESSAGE" details=VALUE`;
+//   no bytes: `event on "CHANNEL": end of stream`;
+// anything else `application message on "CHANNEL": undecodable, N bytes:
+// HEX`. The forms cannot be mistaken for one another: an envelope starts
+// with a flag byte that no string starts with, and one whole value leaves
+// nothing for a second.
 struct SentText {
-  bool method_call = false;  // it decodes as a call of the standard codec
-  // `application call on "CHANNEL": NAME VALUE`, with " (no reply wanted)"
-  // when it was sent without a reply; for any other message
-  // `application message on "CHANNEL": undecodable, N bytes: HEX`.
+  bool method_call = false;
+  std::string method;  // a method call's name
+  bool end_of_stream = false;
   std::string line;
 };
 

@@ -1,33 +1,46 @@
 #include "value_text.h"
 
 #include <cstdio>
-#include <sstream>
+#include <cstdlib>
+#include <limits>
 
 namespace kelmor_host {
 
 namespace {
 
+// The shortest text, to `min_digits` significant digits or more, that
+// reads back as `number`; a whole number keeps a decimal point, so that it
+// reads back as a double again. Not-a-number and the infinities print as
+// "nan", "inf" and "-inf".
 template <typename T>
-std::string TypedList(const char* name, const std::vector<T>& list) {
-  std::ostringstream out;
-  out << name << '[';
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (i) out << ", ";
-    if constexpr (std::is_same_v<T, uint8_t>) {
-      out << static_cast<int>(list[i]);
-    } else {
-      out << list[i];
+std::string Number(T number, int min_digits) {
+  char text[40];
+  for (int digits = min_digits;; ++digits) {
+    std::snprintf(text, sizeof(text), "%.*g", digits, double{number});
+    if (digits == std::numeric_limits<T>::max_digits10 ||
+        static_cast<T>(std::strtod(text, nullptr)) == number) {
+      break;
     }
   }
-  out << ']';
-  return out.str();
+  std::string result = text;
+  if (result.find_first_of(".en") == std::string::npos) result += ".0";
+  return result;
 }
 
-std::string Number(double number) {
-  std::ostringstream out;
-  out.precision(17);
-  out << number;
-  return out.str();
+std::string Element(double number) { return Number(number, 15); }
+std::string Element(float number) { return Number(number, 6); }
+std::string Element(int32_t number) { return std::to_string(number); }
+std::string Element(int64_t number) { return std::to_string(number); }
+std::string Element(uint8_t number) { return std::to_string(number); }
+
+template <typename T>
+std::string TypedList(const char* name, const std::vector<T>& list) {
+  std::string text = std::string(name) + '[';
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i) text += ", ";
+    text += Element(list[i]);
+  }
+  return text + ']';
 }
 
 struct TextVisitor {
@@ -39,7 +52,7 @@ struct TextVisitor {
   std::string operator()(int64_t number) const {
     return std::to_string(number);
   }
-  std::string operator()(double number) const { return Number(number); }
+  std::string operator()(double number) const { return Element(number); }
   std::string operator()(const std::string& text) const {
     return QuoteText(text);
   }

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.21)
 # Runs PROGRAM with ARGS ('|'-separated), under EMULATOR ('|'-separated) when
 # given, and fails unless it exits EXPECTED. Output is compared with its line
-# ends made "\n", so that Windows programs' "\r\n" compare alike:
+# ends made "\n", so that Windows programs' "\r\n" compare alike, unless
+# KEEP_LINE_ENDS is set:
 #   EXPECTED_OUTPUT  a regular expression the whole standard output must
 #                    match (anchor it with ^ and $ for an exact check)
 #   EXPECTED_ERROR   a regular expression the standard error must match,
@@ -23,7 +24,9 @@ endif()
 execute_process(${feed} COMMAND ${emulator} "${PROGRAM}" ${args} ${input}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output
                 ERROR_VARIABLE errors)
-string(REPLACE "\r\n" "\n" output "${output}")
+if(NOT KEEP_LINE_ENDS)
+  string(REPLACE "\r\n" "\n" output "${output}")
+endif()
 string(REPLACE "\r\n" "\n" errors "${errors}")
 if(NOT status STREQUAL "${EXPECTED}")
   message(FATAL_ERROR "exit ${status}, expected ${EXPECTED}\n"

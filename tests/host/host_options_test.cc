@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "json_value.h"
 #include "value_text.h"
@@ -65,6 +67,77 @@ TEST(HostOptions, JsonTextsFromFilesAndStandardInput) {
   EXPECT_TRUE(ParseHostOptions({"--answer", "@-", "--answer", "1", "x=@-"},
                                &replaced, &error))
       << error;
+}
+
+// A '=' makes a method's answer only where JSON cannot hold one: outside a
+// string, before any quote, bracket or '@'.
+TEST(HostOptions, AnswersByMethod) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<std::string> every_call;
+    std::string method;  // empty: no answer by method
+    std::optional<std::string> json, file, code;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--answer", "1"}, "1", "", {}, {}, {}, ""},
+      {{"--answer", "ask=[1]"}, {}, "ask", "[1]", {}, {}, ""},
+      {{"--answer", "\"a=b\""}, "\"a=b\"", "", {}, {}, {}, ""},
+      {{"--answer", "{\"a\":\"=\"}"}, "{\"a\":\"=\"}", "", {}, {}, {}, ""},
+      {{"--answer", "@a=b.json"}, {}, "", {}, {}, {}, ""},
+      {{"--answer=ask=@a.json"}, {}, "ask", {}, "a.json", {}, ""},
+      {{"--answer-error", "ask=denied"}, {}, "ask", {}, {}, "denied", ""},
+      {{"--answer-error", "ask=denied:no: not now"},
+       {},
+       "ask",
+       {},
+       {},
+       "denied",
+       "no: not now"},
+      {{"--answer-error", "ask=x", "--answer", "ask=2"},
+       {},
+       "ask",
+       "2",
+       {},
+       {},
+       ""},
+      {{"--answer", "ask=@-", "--answer-error", "ask=x", "y=@-"},
+       {},
+       "ask",
+       {},
+       {},
+       "x",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    SCOPED_TRACE(args.back());
+    HostOptions options;
+    std::string error;
+    args.push_back("x");
+    ASSERT_TRUE(ParseHostOptions(args, &options, &error)) << error;
+    EXPECT_EQ(options.answer_json, c.every_call);
+    if (c.method.empty()) {
+      EXPECT_TRUE(options.method_answers.empty());
+      continue;
+    }
+    ASSERT_EQ(options.method_answers.size(), 1u);
+    const kelmor_host::MethodAnswer& answer = options.method_answers[0];
+    EXPECT_EQ(answer.method, c.method);
+    EXPECT_EQ(answer.json, c.json);
+    EXPECT_EQ(answer.file, c.file);
+    EXPECT_EQ(answer.error_code, c.code);
+    EXPECT_EQ(answer.error_message, c.message);
+  }
+  for (const std::string bad : {"ask", "=x", "ask=", "ask=:why"}) {
+    SCOPED_TRACE(bad);
+    HostOptions options;
+    std::string error;
+    EXPECT_FALSE(
+        ParseHostOptions({"--answer-error", bad, "x"}, &options, &error));
+    EXPECT_EQ(error, "bad --answer-error " + bad +
+                         " (expected METHOD=CODE[:MESSAGE])");
+  }
 }
 
 TEST(HostOptions, JsonFileRefusals) {

@@ -59,16 +59,17 @@ endif()
 # kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
 #                  [ERROR_CONTAINS regex] [INPUT file | INPUT_COMMAND args...]
 #                  [WORKING_DIRECTORY dir] [TIMEOUT seconds]
-#                  [NATIVE | WINDOWS] ARGS args...)
+#                  [NATIVE | WINDOWS] [KEEP_LINE_ENDS] ARGS args...)
 # Runs the host with ARGS and checks its exit status, its whole standard
 # output against OUTPUT, its one line of standard error against ERROR or
 # its standard error, of any length, against ERROR_CONTAINS (see
 # expect_exit.cmake); standard input is INPUT, or what INPUT_COMMAND
 # writes. TIMEOUT fails a run that has not ended by then. A case runs in
 # native and Windows builds alike, unless NATIVE or WINDOWS keeps it to
-# one. ARGS may hold no '|' or ';'.
+# one. KEEP_LINE_ENDS compares the output with its line ends as written.
+# ARGS may hold no '|' or ';'.
 function(kelmor_host_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS"
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS;KEEP_LINE_ENDS"
     "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
     "ARGS;INPUT_COMMAND")
   if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
@@ -84,6 +85,9 @@ function(kelmor_host_test name)
   endif()
   if(DEFINED ARG_ERROR_CONTAINS)
     list(APPEND checks "-DERROR_CONTAINS=${ARG_ERROR_CONTAINS}")
+  endif()
+  if(ARG_KEEP_LINE_ENDS)
+    list(APPEND checks "-DKEEP_LINE_ENDS=ON")
   endif()
   if(DEFINED ARG_INPUT)
     list(APPEND checks "-DINPUT=${ARG_INPUT}")
@@ -242,6 +246,14 @@ ask: success -9223372036854775808\n$"
        echo=-9223372036854775808 echo=18446744073709551615.0
        ask=9223372036854775807)
 
+# ==== Numbers and typed lists as printed ====
+# What the host prints, it reads: doubles to the last bit, whole ones with
+# a point, and typed lists by their element type.
+set(typed "{\"d\": 0.1, \"f\": float32\\[0.1, 3.0\\], \"u\": uint8\\[255\\], \"w\": 2.0}")
+kelmor_host_test(typed_lists_round_trip EXIT 0
+  OUTPUT "^echo: success ${typed}\n$"
+  ARGS ${test_plugin} "echo={\"d\": 0.1, \"f\": float32[0.1, 3.0], \"u\": uint8[255], \"w\": 2.0}")
+
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
   WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"
@@ -270,6 +282,20 @@ kelmor_host_test(application_call_from_worker EXIT 0
   OUTPUT "^application call on \"test\": question \\[1\\]\nworker: success \"back\"\n$"
   ERROR "^$"
   ARGS ${test_plugin} --answer "\"back\"" "worker=[1]")
+# By method: an error ends the flood, while calls of other methods get the
+# answer to every call; a method's answer may come from a file.
+kelmor_host_test(answers_by_method EXIT 0
+  OUTPUT "^application call on \"test\": more 1\nflood: success null
+application call on \"test\": question 2\nask: success 1\n$"
+  ARGS ${test_plugin} --answer-error more=stop:enough --answer 1 flood ask=2)
+kelmor_host_test(error_answer_by_method EXIT 1
+  OUTPUT "^application call on \"test\": question null
+ask: error code=\"denied\" message=\"not now\" details=null\n$"
+  ARGS ${test_plugin} --answer=7 "--answer-error=question=denied:not now" ask)
+kelmor_host_test(answer_by_method_from_file EXIT 0
+  OUTPUT "^application call on \"test\": question null
+ask: success {\"from\": \"file\"}\n$"
+  ARGS ${test_plugin} "--answer=question=@${host_files}/answer.json" ask)
 kelmor_host_test(answer_not_json NATIVE EXIT 2
   ERROR "^kelmor_host: --answer: not valid JSON: "
   ARGS ${test_plugin} --answer "{" ask)
@@ -288,6 +314,40 @@ kelmor_host_test(application_calls_default_bound EXIT 1 TIMEOUT 120
   OUTPUT "^${more} 1\n.*\n${more} 10000\n$"
   ERROR "${bound} 10000 times \\(--max-application-calls\\)$"
   ARGS ${test_plugin} flood)
+
+# ==== Late replies ====
+# With --wait the engine's thread runs on until each call is answered; the
+# replies keep the calls' order, and the run ends as soon as all are in.
+kelmor_host_test(wait_for_late_reply EXIT 0 OUTPUT "^slow: success 1\n$"
+  ARGS ${test_plugin} --wait 3 slow=1)
+kelmor_host_test(late_reply_without_wait EXIT 1 OUTPUT "^slow: no reply\n$"
+  ARGS ${test_plugin} slow=1)
+kelmor_host_test(wait_ends_when_all_answered EXIT 0 TIMEOUT 30
+  OUTPUT "^slow: success \\[1\\]\necho: success 2\n$"
+  ARGS ${test_plugin} --wait 600 slow=[1] echo=2)
+kelmor_host_test(wait_runs_out EXIT 1
+  OUTPUT "^keep: no reply\necho: success 1\n$"
+  ARGS ${test_plugin} --wait 1 keep echo=1)
+
+# ==== Event streams ====
+# Each event prints as it arrives; the wait lasts until the stream ends, or
+# until it is cancelled.
+set(events "event on \"test/events\":")
+kelmor_host_test(event_stream EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n${events} 1\n${events} 2\n${events} 3\n${events} end of stream\n$"
+  ARGS ${test_plugin} --channel test/events listen=3 --wait 2)
+kelmor_host_test(end_of_stream_ends_the_wait EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n${events} 1\n${events} end of stream\n$"
+  ARGS ${test_plugin} --channel test/events --wait 600 listen=1)
+kelmor_host_test(event_stream_cancelled EXIT 0 TIMEOUT 30
+  OUTPUT "^listen: success null\n(${events} [0-9]+\n)*cancel: success null\n$"
+  ARGS ${test_plugin} --channel test/events --wait 600 listen=100000 cancel)
+
+# ==== Line ends ====
+# "\n" alone on Windows too, so that output compares byte for byte.
+kelmor_host_test(lines_end_in_lf KEEP_LINE_ENDS EXIT 0
+  OUTPUT "^application call on \"test\": question 1\nask: success 2\n$"
+  ARGS ${test_plugin} --answer 2 ask=1)
 
 # ==== Text outside ASCII ====
 # Through the command line, the plugin and the application side and back.

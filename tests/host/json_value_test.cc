@@ -3,12 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flutter/standard_codec_serializer.h"
+#include "value_text.h"
 
 namespace {
 
@@ -197,6 +202,148 @@ TEST(JsonValueLimits, ParseErrorsAreOneShortLine) {
     EXPECT_THAT(error, Not(HasSubstr("\n")));
     EXPECT_LT(error.size(), 256u);
   }
+}
+
+// What the host prints reads back as the same value: doubles to the last
+// bit, whole doubles still doubles, typed lists with their element types.
+class RandomValues {
+ public:
+  EncodableValue Any(int depth) {
+    switch (Below(depth < 3 ? 13 : 11)) {
+      case 0:
+        return EncodableValue();
+      case 1:
+        return EncodableValue(Below(2) == 0);
+      case 2:
+        return EncodableValue(static_cast<int32_t>(random_()));
+      case 3:  // int32's range reads back as int32
+        return EncodableValue(
+            static_cast<int64_t>(random_() | (uint64_t{1} << 40)));
+      case 4:
+        return EncodableValue(Double());
+      case 5:
+        return EncodableValue(Below(2) ? std::floor(Double()) : Double());
+      case 6:
+        return EncodableValue(Text());
+      case 7:
+        return EncodableValue(
+            ListOf<uint8_t>([&] { return uint8_t(random_()); }));
+      case 8:
+        return EncodableValue(
+            ListOf<int32_t>([&] { return int32_t(random_()); }));
+      case 9:
+        return EncodableValue(ListOf<float>([&] { return Float(); }));
+      case 10:
+        return Below(2)
+                   ? EncodableValue(ListOf<double>([&] { return Double(); }))
+                   : EncodableValue(
+                         ListOf<int64_t>([&] { return int64_t(random_()); }));
+      case 11: {
+        EncodableList list;
+        for (size_t i = Below(4); i > 0; --i) list.push_back(Any(depth + 1));
+        return EncodableValue(list);
+      }
+      default: {
+        EncodableMap map;
+        for (size_t i = Below(4); i > 0; --i) {
+          map[EncodableValue(Text())] = Any(depth + 1);
+        }
+        return EncodableValue(map);
+      }
+    }
+  }
+
+ private:
+  size_t Below(size_t bound) { return random_() % bound; }
+  // Any finite double, from its bits.
+  double Double() {
+    double number;
+    do {
+      const uint64_t bits = random_();
+      std::memcpy(&number, &bits, sizeof(number));
+    } while (!std::isfinite(number));
+    return number;
+  }
+  float Float() {
+    float number;
+    do {
+      const uint32_t bits = static_cast<uint32_t>(random_());
+      std::memcpy(&number, &bits, sizeof(number));
+    } while (!std::isfinite(number));
+    return number;
+  }
+  // Printable ASCII, quotes and backslashes included.
+  std::string Text() {
+    std::string text;
+    for (size_t i = Below(6); i > 0; --i) text += char(' ' + Below(95));
+    return text;
+  }
+  template <typename T, typename Make>
+  std::vector<T> ListOf(Make make) {
+    std::vector<T> list;
+    for (size_t i = Below(4); i > 0; --i) list.push_back(make());
+    return list;
+  }
+
+  std::mt19937_64 random_{20261209};
+};
+
+TEST(JsonValueText, PrintedValuesReadBackTheSame) {
+  RandomValues values;
+  for (int i = 0; i < 2000; ++i) {
+    const EncodableValue value = values.Any(0);
+    const std::string text = kelmor_host::ValueToText(value);
+    SCOPED_TRACE(text);
+    EncodableValue back;
+    std::string error;
+    ASSERT_TRUE(EncodableValueFromJson(text, &back, &error)) << error;
+    EXPECT_EQ(back, value);
+  }
+}
+
+TEST(JsonValueText, DoublesPrintShortestAndWholeOnesAsDoubles) {
+  const std::pair<double, const char*> cases[] = {
+      {2.0, "2.0"},
+      {0.1, "0.1"},
+      {-0.0, "-0.0"},
+      {1e300, "1e+300"},
+      {0.30000000000000004, "0.30000000000000004"},
+      {5e-324, "4.94065645841247e-324"},
+  };
+  for (const auto& [number, text] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(kelmor_host::ValueToText(EncodableValue(number)), text);
+  }
+  EXPECT_EQ(kelmor_host::ValueToText(
+                EncodableValue(std::vector<float>{0.1f, 3.0f, 16777216.0f})),
+            "float32[0.1, 3.0, 16777216.0]");
+}
+
+// Each element must be whole, and within its type's range.
+TEST(JsonValueText, TypedListRefusals) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"uint8[256]", "bad uint8 list element \"256\""},
+      {"int32[2147483648]", "bad int32 list element \"2147483648\""},
+      {"int64[1.5]", "bad int64 list element \"1.5\""},
+      {"float64[1 2]", "not valid JSON: float64 list not closed by ]"},
+      {"int32[1,]", "bad int32 list element \"\""},
+      {"{int32[1]: 2}", "not valid JSON: a typed list cannot be a key"},
+  };
+  for (const auto& [text, reason] : cases) {
+    SCOPED_TRACE(text);
+    EncodableValue value;
+    std::string error;
+    EXPECT_FALSE(EncodableValueFromJson(text, &value, &error));
+    EXPECT_EQ(error, reason);
+  }
+  // A typed list's name inside a string is text.
+  EncodableValue value;
+  std::string error;
+  ASSERT_TRUE(
+      EncodableValueFromJson(R"(["int32[1]", int32[1]])", &value, &error));
+  EXPECT_EQ(value, EncodableValue(
+                       EncodableList{EncodableValue("int32[1]"),
+                                     EncodableValue(std::vector<int32_t>{1})}));
 }
 
 }  // namespace

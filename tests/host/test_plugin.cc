@@ -10,7 +10,13 @@
 //         then it calls "more" with the next number at each answer that is
 //         no error, for as long as the plugin lives;
 //   worker does what "ask" does from a thread of its own;
-// anything else is not implemented.
+//   slow  answers with its arguments a second later, from a thread of its
+//         own through the registrar's task runner;
+// anything else is not implemented. On the event channel "test/events", a
+// listen with a count N starts a thread that sends the readings 1 to N and
+// then ends the stream.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,10 +26,13 @@
 
 #include "flutter/callback_guard.h"
 #include "flutter/encodable_value.h"
+#include "flutter/event_channel.h"
 #include "flutter/method_channel.h"
 #include "flutter/method_result_functions.h"
 #include "flutter/plugin_registrar_manager.h"
 #include "flutter/standard_method_codec.h"
+#include "flutter/stream_handler_functions.h"
+#include "flutter/task_runner.h"
 #include "flutter_desktop_api.h"
 
 #if defined(_WIN32)
@@ -42,12 +51,34 @@ using Result = flutter::MethodResult<EncodableValue>;
 
 class TestPlugin : public flutter::Plugin {
  public:
-  explicit TestPlugin(flutter::BinaryMessenger* messenger)
+  explicit TestPlugin(flutter::PluginRegistrar* registrar)
       : channel_(std::make_shared<flutter::MethodChannel<>>(
-            messenger, "test", &flutter::StandardMethodCodec::GetInstance())) {
+            registrar->GetMessenger(), "test",
+            &flutter::StandardMethodCodec::GetInstance())),
+        events_(registrar->GetMessenger(), "test/events",
+                &flutter::StandardMethodCodec::GetInstance()),
+        task_runner_(registrar->GetTaskRunner()) {
     channel_->SetCallHandler([this](const auto& call, auto result) {
       Handle(call, std::move(result));
     });
+    events_.SetStreamHandler(
+        std::make_unique<flutter::StreamHandlerFunctions<>>(
+            [this](const EncodableValue* arguments,
+                   std::unique_ptr<flutter::EventSink<>>&& sink) {
+              Listen(arguments, std::move(sink));
+              return nullptr;
+            },
+            [this](const EncodableValue*) {
+              stop_readings_ = true;
+              return nullptr;
+            }));
+  }
+
+  // Nothing the threads hold may outlive the plugin.
+  ~TestPlugin() override {
+    stop_readings_ = true;
+    for (std::thread& thread : slow_threads_) thread.join();
+    if (readings_.joinable()) readings_.join();
   }
 
  private:
@@ -66,6 +97,8 @@ class TestPlugin : public flutter::Plugin {
       std::thread([this, arguments, &result] {
         Ask(arguments, std::move(result));
       }).join();
+    } else if (method == "slow") {
+      Slow(arguments, std::move(result));
     } else if (method == "tell") {
       channel_->InvokeMethod("note",
                              std::make_unique<EncodableValue>(arguments));
@@ -106,6 +139,33 @@ class TestPlugin : public flutter::Plugin {
             [shared] { shared->NotImplemented(); }));
   }
 
+  void Slow(const EncodableValue& arguments, std::unique_ptr<Result> result) {
+    slow_threads_.emplace_back([runner = task_runner_, arguments,
+                                result = std::move(result)]() mutable {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      runner->PostTask([arguments, result = std::move(result)] {
+        result->Success(arguments);
+      });
+    });
+  }
+
+  // A listen while a stream runs has cancelled it first.
+  void Listen(const EncodableValue* arguments,
+              std::unique_ptr<flutter::EventSink<>> sink) {
+    if (readings_.joinable()) readings_.join();
+    stop_readings_ = false;
+    const int32_t* count =
+        arguments ? std::get_if<int32_t>(arguments) : nullptr;
+    readings_ = std::thread(
+        [this, sink = std::move(sink), readings = count ? *count : 0] {
+          for (int32_t i = 1; i <= readings && !stop_readings_; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            sink->Success(EncodableValue(i));
+          }
+          if (!stop_readings_) sink->EndOfStream();
+        });
+  }
+
   // Weak, since an answer may come after the plugin is gone; an error
   // (among them the engine refusing the call) ends the flood.
   static void Flood(std::weak_ptr<flutter::MethodChannel<>> weak_channel,
@@ -122,6 +182,12 @@ class TestPlugin : public flutter::Plugin {
   // Shared, so that the flood's answers can tell whether it still exists.
   std::shared_ptr<flutter::MethodChannel<>> channel_;
   std::vector<std::unique_ptr<Result>> kept_;
+  flutter::EventChannel<> events_;
+  std::shared_ptr<flutter::TaskRunner> task_runner_;
+  std::atomic<bool> stop_readings_{false};
+  // Joined as the plugin goes.
+  std::vector<std::thread> slow_threads_;
+  std::thread readings_;
 };
 
 }  // namespace
@@ -134,7 +200,7 @@ void TestPluginRegisterWithRegistrar(
         flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
             registrar);
     windows_registrar->AdoptPlugin(
-        std::make_unique<TestPlugin>(windows_registrar->GetMessenger()));
+        std::make_unique<TestPlugin>(windows_registrar));
   } catch (...) {
     flutter::internal::ReportCaughtException("TestPluginRegisterWithRegistrar");
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "flutter/standard_message_codec.h"
 #include "flutter/standard_method_codec.h"
 
 namespace {
@@ -119,8 +120,95 @@ TEST(TrafficText, MessagesThatAreNoMethodCall) {
             "application message on \"raw\": undecodable, 2 bytes: FF 00");
 
   raw.message.clear();
-  EXPECT_EQ(DescribeSent(raw).line,
-            "application message on \"raw\": undecodable, 0 bytes:");
+  EXPECT_EQ(DescribeSent(raw).line, "event on \"raw\": end of stream");
+}
+
+standin::SentMessage Bytes(std::vector<uint8_t> bytes) {
+  standin::SentMessage sent;
+  sent.channel = "c";
+  sent.message = std::move(bytes);
+  return sent;
+}
+
+// Events, plain messages and calls are told apart by their whole bytes:
+// anything cut short, or with bytes after it, is none of them.
+TEST(TrafficText, EventsAndPlainMessages) {
+  const EncodableValue map(
+      EncodableMap{{EncodableValue("a"), EncodableValue(1)}});
+  const EncodableValue half(0.5);
+  const EncodableValue doubles(std::vector<double>{0.5, 2});
+  const auto& plain = flutter::StandardMessageCodec::GetInstance();
+  auto with = [](std::vector<uint8_t> bytes, std::vector<uint8_t> more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+  };
+  // Lists of one, 65 deep, around a null.
+  std::vector<uint8_t> nested;
+  std::string nested_hex;
+  for (int i = 0; i < 65; ++i) {
+    nested.insert(nested.end(), {12, 1});
+    nested_hex += " 0C 01";
+  }
+  nested.push_back(0);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    bool end_of_stream;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"control: an event", *Codec().EncodeSuccessEnvelope(&map), false,
+       "event on \"c\": {\"a\": 1}"},
+      {"an event of null", *Codec().EncodeSuccessEnvelope(), false,
+       "event on \"c\": null"},
+      {"a double, padded from the start", *Codec().EncodeSuccessEnvelope(&half),
+       false, "event on \"c\": 0.5"},
+      {"a padded typed list", *Codec().EncodeSuccessEnvelope(&doubles), false,
+       "event on \"c\": float64[0.5, 2.0]"},
+      {"an error event", *Codec().EncodeErrorEnvelope("c", "m", &map), false,
+       "event on \"c\": error code=\"c\" message=\"m\" details={\"a\": 1}"},
+      {"an error whose empty message is a string",
+       {1, 7, 1, 'x', 7, 0, 0},
+       false,
+       "event on \"c\": error code=\"x\" message=\"\" details=null"},
+      {"end of stream", {}, true, "event on \"c\": end of stream"},
+      {"a plain message", *plain.EncodeMessage(map), false,
+       "message on \"c\": {\"a\": 1}"},
+      {"a plain string is no call", *plain.EncodeMessage(EncodableValue("m")),
+       false, "message on \"c\": \"m\""},
+      {"a plain null", {0}, false, "message on \"c\": null"},
+      {"an event with a byte after it",
+       with(*Codec().EncodeSuccessEnvelope(&map), {0}), false,
+       "application message on \"c\": undecodable, 12 bytes: 00 0D 01 07 01 "
+       "61 03 01 00 00 00 00"},
+      {"an event cut short",
+       {0, 3, 1},
+       false,
+       "application message on \"c\": undecodable, 3 bytes: 00 03 01"},
+      {"an error whose code is no string",
+       {1, 3, 0, 0, 0, 0, 0, 0},
+       false,
+       "application message on \"c\": undecodable, 8 bytes: 01 03 00 00 00 "
+       "00 00 00"},
+      {"a list longer than the bytes",
+       {12, 0xFE, 0xFF, 0xFF, 0},
+       false,
+       "application message on \"c\": undecodable, 5 bytes: 0C FE FF FF 00"},
+      {"nested deeper than the codec reads", nested, false,
+       "application message on \"c\": undecodable, 131 bytes:" + nested_hex +
+           " 00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const kelmor_host::SentText text = DescribeSent(Bytes(c.bytes));
+    EXPECT_FALSE(text.method_call);
+    EXPECT_EQ(text.end_of_stream, c.end_of_stream);
+    EXPECT_EQ(text.line, c.line);
+  }
+  // A call with a byte after it is no call.
+  standin::SentMessage call = CallTo("c", "m", nullptr);
+  call.message.push_back(0);
+  EXPECT_FALSE(DescribeSent(call).method_call);
 }
 
 TEST(TrafficText, MethodNamesPrintBareWhenTheyCan) {
