@@ -211,38 +211,42 @@ bool ParseHostOptions(const std::vector<std::string>& args,
   return true;
 }
 
-bool ReadJsonFiles(HostOptions* options, std::string* error) {
+namespace {
+
+// Reads a text still to be read from `file` into `json`; `label` names it in
+// a refusal.
+bool ReadPendingFile(std::optional<std::string>* file,
+                     std::optional<std::string>* json, const std::string& label,
+                     std::string* error) {
+  if (!*file) return true;
+  std::string text;
   std::string reason;
+  if (!ReadJsonFile(**file, &text, &reason)) {
+    *error = label + reason;
+    return false;
+  }
+  *json = std::move(text);
+  file->reset();
+  return true;
+}
+
+}  // namespace
+
+bool ReadJsonFiles(HostOptions* options, std::string* error) {
   for (MethodCallSpec& call : options->calls) {
-    if (!call.arguments_file) continue;
-    std::string text;
-    if (!ReadJsonFile(*call.arguments_file, &text, &reason)) {
-      *error = "arguments of " + call.method + ": " + reason;
+    if (!ReadPendingFile(&call.arguments_file, &call.arguments_json,
+                         "arguments of " + call.method + ": ", error)) {
       return false;
     }
-    call.arguments_json = std::move(text);
-    call.arguments_file.reset();
   }
   for (MethodAnswer& answer : options->method_answers) {
-    if (!answer.file) continue;
-    std::string text;
-    if (!ReadJsonFile(*answer.file, &text, &reason)) {
-      *error = "--answer " + answer.method + ": " + reason;
+    if (!ReadPendingFile(&answer.file, &answer.json,
+                         "--answer " + answer.method + ": ", error)) {
       return false;
     }
-    answer.json = std::move(text);
-    answer.file.reset();
   }
-  if (options->answer_file) {
-    std::string text;
-    if (!ReadJsonFile(*options->answer_file, &text, &reason)) {
-      *error = "--answer: " + reason;
-      return false;
-    }
-    options->answer_json = std::move(text);
-    options->answer_file.reset();
-  }
-  return true;
+  return ReadPendingFile(&options->answer_file, &options->answer_json,
+                         "--answer: ", error);
 }
 
 std::string HostUsage() {
