@@ -55,6 +55,8 @@ uint64_t DecodeFrame::ExpectedOf(const void* stream) {
   return 0;
 }
 
+int DecodeFrame::OpenDepth() { return innermost ? innermost->depth() : 0; }
+
 uint64_t DecodeFrame::AvailableTo(const void* stream, uint64_t remaining) {
   if (remaining == kUnknownRemaining) return kUnknownRemaining;
   const uint64_t expected = ExpectedOf(stream);

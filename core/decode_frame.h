@@ -55,10 +55,13 @@ class DecodeFrame {
   // expect, or kUnknownRemaining when the reader cannot tell.
   static uint64_t AvailableTo(const void* stream, uint64_t remaining);
 
- private:
   // Bytes of `stream` that open frames expect for their later elements.
   static uint64_t ExpectedOf(const void* stream);
 
+  // Lists and maps open on this thread, over any reader.
+  static int OpenDepth();
+
+ private:
   const void* stream_;
   DecodeFrame* outer_;
   int depth_;
