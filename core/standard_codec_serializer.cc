@@ -68,7 +68,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
   if (IsStandard(*this)) {
     if (ByteBufferStreamWriter* writer = OwnWriter(stream)) {
       internal::BufferSink sink(writer->buffer());
-      internal::EncodeValue(value, sink);
+      sink.Value(value);
       return;
     }
   }
