@@ -380,12 +380,10 @@ class BufferDecoder {
   }
 
   // Reads what the frames already open on this thread leave this decode,
-  // the first time it is needed: a value without lists, maps or blocks,
-  // as most method names are, never looks.
+  // the first time it is needed: a scalar never looks.
   void OpenFrames() {
     if (frames_read_) return;
-    expected_ = DecodeFrame::ExpectedOf(stream_);
-    depth_ = DecodeFrame::OpenDepth();
+    DecodeFrame::Enclosing(stream_, &expected_, &depth_);
     frames_read_ = true;
   }
 
