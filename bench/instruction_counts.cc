@@ -40,9 +40,7 @@ int main(int argc, char** argv) {
   }
   const EncodableValue tree = OurTree();
   const std::vector<uint8_t> bytes = Encode(tree);
-  std::vector<Event> events;
-  const uint8_t* at = bytes.data();
-  Parse(bytes.data(), at, &events);
+  const Events parsed = ParseMessage(bytes);
   const auto& codec = StandardMethodCodec::GetInstance();
   const std::vector<uint8_t> call = *codec.EncodeMethodCall(
       flutter::MethodCall<>("getPlatformVersion", nullptr));
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
       {"build_floor",
        [&] {
          EncodableValue built;
-         const Event* next = events.data();
+         const Event* next = parsed.events.data();
          Build(next, built);
          benchmark::DoNotOptimize(&built);
        }},

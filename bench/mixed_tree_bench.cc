@@ -147,12 +147,10 @@ BENCHMARK(BM_MixedDecode_MsgpackC);
 // decoded tree is.
 void BM_MixedBuildFloor(benchmark::State& state) {
   const std::vector<uint8_t> bytes = kelmor_bench::Encode(OurTree());
-  std::vector<kelmor_bench::Event> events;
-  const uint8_t* at = bytes.data();
-  kelmor_bench::Parse(bytes.data(), at, &events);
+  const kelmor_bench::Events parsed = kelmor_bench::ParseMessage(bytes);
   for (auto _ : state) {
     EncodableValue tree;
-    const kelmor_bench::Event* next = events.data();
+    const kelmor_bench::Event* next = parsed.events.data();
     kelmor_bench::Build(next, tree);
     benchmark::DoNotOptimize(&tree);
   }
