@@ -1,12 +1,14 @@
 // A mixed value tree of about 100 KB, encoded and decoded by our codec and,
 // each from and into its own natural in-memory form, by nlohmann-json's
-// MessagePack and CBOR and by msgpack-c.
+// MessagePack and CBOR and by msgpack-c; and the floors of our value model:
+// the cheapest build of the same tree without parsing, and a walk over it.
 #include <benchmark/benchmark.h>
 
 #include <msgpack.hpp>
 #include <nlohmann/json.hpp>
 
 #include "bench_support.h"
+#include "mixed_tree.h"
 
 namespace {
 
@@ -15,24 +17,8 @@ using flutter::EncodableMap;
 using flutter::EncodableValue;
 using nlohmann::json;
 
-constexpr int kEntries = 1000;
-
-EncodableValue OurTree() {
-  EncodableList list;
-  for (int i = 0; i < kEntries; ++i) {
-    list.emplace_back(EncodableMap{
-        {"int32", EncodableValue(int32_t{i})},
-        {"int64", EncodableValue(int64_t{i} << 40)},
-        {"double", EncodableValue(i * 0.25)},
-        {"text", EncodableValue("short string")},
-        {"flag", EncodableValue(i % 2 == 0)},
-        {"nothing", EncodableValue()},
-        {"list", EncodableValue(std::vector<int32_t>{i, i + 1, i + 2, i + 3})},
-        {"nested", EncodableValue(EncodableMap{{"a", int32_t{1}}, {"b", "x"}})},
-    });
-  }
-  return EncodableValue(std::move(list));
-}
+using kelmor_bench::kEntries;
+using kelmor_bench::OurTree;
 
 json JsonTree() {
   json list = json::array();
@@ -156,6 +142,42 @@ void BM_MixedDecode_MsgpackC(benchmark::State& state) {
   DecodeBenchmark(state, json::to_msgpack(JsonTree()), MsgpackUnpack);
 }
 BENCHMARK(BM_MixedDecode_MsgpackC);
+
+// The decode floor: the tree built from its events, then destroyed, as a
+// decoded tree is.
+void BM_MixedBuildFloor(benchmark::State& state) {
+  const std::vector<uint8_t> bytes = kelmor_bench::Encode(OurTree());
+  const kelmor_bench::Events parsed = kelmor_bench::ParseMessage(bytes);
+  for (auto _ : state) {
+    EncodableValue tree;
+    const kelmor_bench::Event* next = parsed.events.data();
+    kelmor_bench::Build(next, tree);
+    benchmark::DoNotOptimize(&tree);
+  }
+  Report(state, bytes.size());
+}
+BENCHMARK(BM_MixedBuildFloor);
+
+// The tree copied, then destroyed: the general-purpose way to build it.
+void BM_MixedCopy(benchmark::State& state) {
+  const EncodableValue tree = OurTree();
+  for (auto _ : state) {
+    EncodableValue copy = tree;
+    benchmark::DoNotOptimize(&copy);
+  }
+  Report(state, kelmor_bench::Encode(tree).size());
+}
+BENCHMARK(BM_MixedCopy);
+
+// The encode floor.
+void BM_MixedWalk(benchmark::State& state) {
+  const EncodableValue tree = OurTree();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kelmor_bench::Walk(tree));
+  }
+  Report(state, kelmor_bench::Encode(tree).size());
+}
+BENCHMARK(BM_MixedWalk);
 
 void BM_DecodePeakHeapMixedTree(benchmark::State& state) {
   kelmor_bench::MeasureDecodePeak(state, kelmor_bench::Encode(OurTree()));

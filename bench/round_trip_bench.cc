@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "flutter/standard_method_codec.h"
+#include "heap_measurement.h"
 #include "kelmor/kelmor_plugin_c_api.h"
 #include "standin_engine.h"
 
@@ -26,6 +27,13 @@ void RoundTrip(benchmark::State& state, const std::string& method) {
     const auto ticket = engine.Deliver(registrar, "kelmor", call);
     engine.Forget(ticket);
   }
+  size_t allocations = 0;
+  {
+    kelmor_test::HeapMeasurement heap;
+    engine.Forget(engine.Deliver(registrar, "kelmor", call));
+    allocations = heap.Allocations();
+  }
+  state.counters["allocations"] = static_cast<double>(allocations);
   const auto ticket = engine.Deliver(registrar, "kelmor", call);
   if (engine.GetResponse(ticket).times_sent != 1)
     state.SkipWithError("no reply");
@@ -51,6 +59,13 @@ void BM_CodecWork_GetPlatformVersion(benchmark::State& state) {
     auto reply = codec.EncodeSuccessEnvelope(&answer);
     benchmark::DoNotOptimize(reply->data());
   }
+  kelmor_test::HeapMeasurement heap;
+  {
+    auto decoded = codec.DecodeMethodCall(call.data(), call.size());
+    const EncodableValue answer(std::string("Windows 10+"));
+    auto reply = codec.EncodeSuccessEnvelope(&answer);
+  }
+  state.counters["allocations"] = static_cast<double>(heap.Allocations());
 }
 BENCHMARK(BM_CodecWork_GetPlatformVersion);
 

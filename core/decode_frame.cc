@@ -55,6 +55,12 @@ uint64_t DecodeFrame::ExpectedOf(const void* stream) {
   return 0;
 }
 
+void DecodeFrame::Enclosing(const void* stream, uint64_t* expected,
+                            int* depth) {
+  *expected = ExpectedOf(stream);
+  *depth = innermost ? innermost->depth() : 0;
+}
+
 uint64_t DecodeFrame::AvailableTo(const void* stream, uint64_t remaining) {
   if (remaining == kUnknownRemaining) return kUnknownRemaining;
   const uint64_t expected = ExpectedOf(stream);

@@ -55,10 +55,14 @@ class DecodeFrame {
   // expect, or kUnknownRemaining when the reader cannot tell.
   static uint64_t AvailableTo(const void* stream, uint64_t remaining);
 
+  // For a decoder that keeps its own budget: the bytes of `stream` that
+  // open frames expect for their later elements, and the lists and maps
+  // open on this thread, over any reader.
+  static void Enclosing(const void* stream, uint64_t* expected, int* depth);
+
  private:
   // Bytes of `stream` that open frames expect for their later elements.
   static uint64_t ExpectedOf(const void* stream);
-
   const void* stream_;
   DecodeFrame* outer_;
   int depth_;

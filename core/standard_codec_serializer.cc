@@ -12,8 +12,9 @@ namespace internal {
 
 // Reads and moves a buffer reader's position for the direct path.
 struct BufferReaderAccess {
-  static BufferSource SourceOf(const ByteBufferStreamReader& reader) {
-    return BufferSource(reader.bytes_, reader.size_, reader.position_, &reader);
+  static BufferDecoder DecoderOf(const ByteBufferStreamReader& reader) {
+    return BufferDecoder(reader.bytes_, reader.size_, reader.position_,
+                         &reader);
   }
   static void MoveTo(ByteBufferStreamReader* reader, uint64_t position) {
     reader->position_ = position;
@@ -67,7 +68,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
   if (IsStandard(*this)) {
     if (ByteBufferStreamWriter* writer = OwnWriter(stream)) {
       internal::BufferSink sink(writer->buffer());
-      internal::EncodeValue(value, sink);
+      sink.Value(value);
       return;
     }
   }
@@ -80,15 +81,17 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
   if (IsStandard(*this)) {
     if (ByteBufferStreamReader* reader = OwnReader(stream)) {
       using internal::BufferReaderAccess;
-      internal::BufferSource source = BufferReaderAccess::SourceOf(*reader);
-      // The reader moves on as far as the source read, also when an
+      internal::BufferDecoder decoder = BufferReaderAccess::DecoderOf(*reader);
+      // The reader moves on as far as the decoder read, also when an
       // exception cuts the value short, as it would on the general path.
       struct Commit {
         ByteBufferStreamReader* reader;
-        const internal::BufferSource& source;
-        ~Commit() { BufferReaderAccess::MoveTo(reader, source.position()); }
-      } commit{reader, source};
-      return internal::DecodeValueOfType(type, source);
+        const internal::BufferDecoder& decoder;
+        ~Commit() { BufferReaderAccess::MoveTo(reader, decoder.position()); }
+      } commit{reader, decoder};
+      EncodableValue value;
+      decoder.ValueOfType(type, value);
+      return value;
     }
   }
   internal::StreamSource source(*this, stream);

@@ -2,10 +2,11 @@
 //
 // A source gives bytes and nested values. StreamSource goes through the
 // reader's and the serializer's virtual operations, so that an extension
-// sees every nested value and a user's reader every call. BufferSource
+// sees every nested value and a user's reader every call. BufferDecoder
 // serves the case where both are exactly this library's own classes: it
 // reads the reader's range in place, with the same failures and the same
-// diagnostics, and recurses without virtual calls.
+// diagnostics, builds each value where it will live and recurses without
+// virtual calls.
 #ifndef CORE_WIRE_READER_H_
 #define CORE_WIRE_READER_H_
 
@@ -15,12 +16,15 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "codec_diagnostics.h"
 #include "decode_frame.h"
 #include "flutter/byte_buffer_streams.h"
 #include "flutter/standard_codec_serializer.h"
+#include "noinline.h"
 
 namespace flutter {
 namespace internal {
@@ -56,7 +60,9 @@ class StreamSource {
 };
 
 // Reads elements of T from bytes that need not be aligned for T, so that a
-// typed list is built straight from the message in one pass.
+// typed list is built straight from the message in one pass: reading the
+// bytes in place as elements would break the aliasing rules, wherever the
+// message lies.
 template <typename T>
 class UnalignedIterator {
  public:
@@ -123,82 +129,6 @@ class UnalignedIterator {
   static constexpr difference_type kWidth = sizeof(T);
 
   const uint8_t* at_;
-};
-
-// A block of `count` elements built from their bytes.
-template <typename Block>
-Block MakeBlock(const uint8_t* start, size_t count) {
-  using Element = typename Block::value_type;
-  if constexpr (sizeof(Element) == 1) {
-    // Characters and bytes may be read through any pointer to bytes.
-    const auto* first = reinterpret_cast<const Element*>(start);
-    return Block(first, first + count);
-  } else {
-    // Wider elements are copied in from the message's bytes: reading the
-    // bytes in place as elements would break the aliasing rules, wherever
-    // the message lies.
-    return Block(UnalignedIterator<Element>(start),
-                 UnalignedIterator<Element>(start + count * sizeof(Element)));
-  }
-}
-
-class BufferSource {
- public:
-  BufferSource(const uint8_t* bytes, uint64_t size, uint64_t position,
-               const void* key)
-      : bytes_(bytes), size_(size), position_(position), key_(key) {}
-
-  uint8_t Byte() {
-    if (position_ >= size_) {
-      ReportInvalidRead();
-      return 0;
-    }
-    return bytes_[position_++];
-  }
-  void Bytes(uint8_t* destination, uint64_t count) {
-    if (count > Remaining()) {
-      ReportInvalidRead();
-      return;
-    }
-    if (count == 0) return;
-    std::memcpy(destination, bytes_ + position_, static_cast<size_t>(count));
-    position_ += count;
-  }
-  void Align(uint8_t alignment) {
-    const uint64_t remainder = position_ % alignment;
-    if (remainder != 0) position_ += alignment - remainder;
-  }
-  uint64_t Remaining() const {
-    return position_ < size_ ? size_ - position_ : 0;
-  }
-  const void* Key() const { return key_; }
-  inline EncodableValue Nested();
-
-  // As StreamSource's, but built straight from the bytes, without first
-  // filling it with zeros.
-  template <typename Block>
-  Block TakeBlock(size_t count) {
-    using Element = typename Block::value_type;
-    const uint64_t length = uint64_t{count} * sizeof(Element);
-    if (length > Remaining()) {
-      ReportInvalidRead();
-      return Block(count, Element());
-    }
-    // Moves on only once the block is made, as a read into a block made
-    // first would.
-    const uint8_t* start = bytes_ + position_;
-    Block block = MakeBlock<Block>(start, count);
-    position_ += length;
-    return block;
-  }
-
-  uint64_t position() const { return position_; }
-
- private:
-  const uint8_t* bytes_;
-  uint64_t size_;
-  uint64_t position_;
-  const void* key_;
 };
 
 template <typename T, typename Source>
@@ -358,10 +288,255 @@ EncodableValue DecodeValueOfType(uint8_t type, Source& source) {
   return EncodableValue();
 }
 
-EncodableValue BufferSource::Nested() {
-  const uint8_t type = Byte();
-  return DecodeValueOfType(type, *this);
-}
+// The direct path over a byte range: the same reading rules, failures and
+// diagnostics as DecodeValueOfType over the library's own reader, with each
+// value built where it will live (its list slot, its map node; string keys
+// from the message's bytes inside their node) and the budget of the open
+// lists and maps carried here rather than in the thread's frames, which it
+// reads once, when it starts.
+class BufferDecoder {
+ public:
+  // Reads `bytes[position, size)` of the reader `stream`, which frames
+  // already open on this thread may be reading too.
+  BufferDecoder(const uint8_t* bytes, uint64_t size, uint64_t position,
+                const void* stream)
+      : bytes_(bytes), size_(size), position_(position), stream_(stream) {}
+
+  // Decodes the payload that follows `type` into `slot`, which holds null.
+  void ValueOfType(uint8_t type, EncodableValue& slot) {
+    switch (static_cast<StandardCodecType>(type)) {
+      case StandardCodecType::kNull:
+        return;
+      case StandardCodecType::kTrue:
+        slot.emplace<bool>(true);
+        return;
+      case StandardCodecType::kFalse:
+        slot.emplace<bool>(false);
+        return;
+      case StandardCodecType::kInt32:
+        slot.emplace<int32_t>(Scalar<int32_t>());
+        return;
+      case StandardCodecType::kInt64:
+        slot.emplace<int64_t>(Scalar<int64_t>());
+        return;
+      case StandardCodecType::kDouble:
+        Align(8);
+        slot.emplace<double>(Scalar<double>());
+        return;
+      case StandardCodecType::kLargeInt:
+      case StandardCodecType::kString: {
+        const size_t count = BlockCount(1);
+        if (count == 0) {
+          slot.emplace<std::string>();
+          return;
+        }
+        slot.emplace<std::string>(Characters(), count);
+        position_ += count;
+        return;
+      }
+      case StandardCodecType::kUint8List:
+        return TypedList<uint8_t>(slot);
+      case StandardCodecType::kInt32List:
+        return TypedList<int32_t>(slot);
+      case StandardCodecType::kInt64List:
+        return TypedList<int64_t>(slot);
+      case StandardCodecType::kDoubleList:
+        return TypedList<double>(slot);
+      case StandardCodecType::kFloatList:
+        return TypedList<float>(slot);
+      case StandardCodecType::kList:
+      case StandardCodecType::kMap:
+        OpenFrames();
+        if (depth_ >= kMaxNestingDepth) {
+          ReportTooDeep();
+          return;
+        }
+        ++depth_;
+        if (type == static_cast<uint8_t>(StandardCodecType::kList)) {
+          List(slot);
+        } else {
+          Map(slot);
+        }
+        --depth_;
+        return;
+    }
+    std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
+              << static_cast<int>(type) << std::endl;
+  }
+
+  uint64_t position() const { return position_; }
+
+ private:
+  uint8_t Byte() {
+    if (position_ >= size_) {
+      ReportInvalidRead();
+      return 0;
+    }
+    return bytes_[position_++];
+  }
+
+  uint64_t Remaining() const {
+    return position_ < size_ ? size_ - position_ : 0;
+  }
+
+  // Reads what the frames already open on this thread leave this decode,
+  // the first time it is needed: a scalar never looks.
+  void OpenFrames() {
+    if (frames_read_) return;
+    DecodeFrame::Enclosing(stream_, &expected_, &depth_);
+    frames_read_ = true;
+  }
+
+  // What of the bytes left the open containers do not expect.
+  uint64_t Available() {
+    OpenFrames();
+    const uint64_t remaining = Remaining();
+    return remaining > expected_ ? remaining - expected_ : 0;
+  }
+
+  void Align(uint8_t alignment) {
+    const uint64_t remainder = position_ % alignment;
+    if (remainder != 0) position_ += alignment - remainder;
+  }
+
+  template <typename T>
+  T Scalar() {
+    T value = 0;
+    if (sizeof(T) > Remaining()) {
+      ReportInvalidRead();
+      return value;
+    }
+    std::memcpy(&value, bytes_ + position_, sizeof(T));
+    position_ += sizeof(T);
+    return value;
+  }
+
+  size_t Size() {
+    const uint8_t first = Byte();
+    if (first < kSizeUint16Marker) return first;
+    if (first == kSizeUint16Marker) return Scalar<uint16_t>();
+    return Scalar<uint32_t>();
+  }
+
+  // The size prefix and padding of a block of elements `width` bytes wide:
+  // its count, or 0 (reported) when the input cannot have that many for it.
+  size_t BlockCount(size_t width) {
+    const size_t count = Size();
+    if (width > 1) Align(static_cast<uint8_t>(width));
+    if (count > Available() / width) {
+      ReportInvalidRead();
+      return 0;
+    }
+    return count;
+  }
+
+  const char* Characters() const {
+    return reinterpret_cast<const char*>(bytes_) + position_;
+  }
+
+  template <typename Element>
+  void TypedList(EncodableValue& slot) {
+    using List = std::vector<Element>;
+    const size_t count = BlockCount(sizeof(Element));
+    if (count == 0) {
+      slot.emplace<List>();
+      return;
+    }
+    const uint8_t* start = bytes_ + position_;
+    if constexpr (sizeof(Element) == 1) {
+      slot.emplace<List>(start, start + count);
+    } else {
+      slot.emplace<List>(
+          UnalignedIterator<Element>(start),
+          UnalignedIterator<Element>(start + count * sizeof(Element)));
+    }
+    position_ += count * sizeof(Element);
+  }
+
+  // The prefix of a list or map whose elements take at least `width` bytes
+  // each: its count, or nothing (reported) when they cannot fit in what the
+  // enclosing containers leave.
+  bool ContainerCount(uint64_t width, size_t* count) {
+    *count = Size();
+    if (*count <= Available() / width) return true;
+    ReportInvalidRead();
+    return false;
+  }
+
+  void Value(EncodableValue& slot) {
+    const uint8_t type = Byte();
+    ValueOfType(type, slot);
+  }
+
+  KELMOR_NOINLINE void List(EncodableValue& slot) {
+    size_t count;
+    const bool fits = ContainerCount(1, &count);
+    auto& list = slot.emplace<EncodableList>();
+    if (!fits) return;
+    list.reserve(count);
+    const uint64_t outside = expected_;
+    for (size_t i = 0; i < count; ++i) {
+      expected_ = outside + (count - 1 - i);
+      Value(list.emplace_back());
+    }
+    expected_ = outside;
+  }
+
+  KELMOR_NOINLINE void Map(EncodableValue& slot) {
+    size_t count;
+    const bool fits = ContainerCount(2, &count);
+    auto& map = slot.emplace<EncodableMap>();
+    if (!fits) return;
+    const uint64_t outside = expected_;
+    for (size_t i = 0; i < count; ++i) {
+      const uint64_t later = 2 * uint64_t{count - 1 - i};
+      expected_ = outside + later + 1;
+      const size_t before = map.size();
+      const auto entry = Entry(map);
+      expected_ = outside + later;
+      if (map.size() != before) {
+        Value(entry->second);
+      } else {
+        // A repeated key keeps its first entry; the new value is still
+        // read, with its diagnostics, and dropped.
+        EncodableValue dropped;
+        Value(dropped);
+      }
+    }
+    expected_ = outside;
+  }
+
+  // Reads the next key and places its entry, with a null value, unless the
+  // map has the key already. A string key is made inside the node, straight
+  // from the message. Keys usually arrive in ascending order, so the end is
+  // the right hint and one comparison places the entry.
+  EncodableMap::iterator Entry(EncodableMap& map) {
+    const uint8_t type = Byte();
+    if (type == static_cast<uint8_t>(StandardCodecType::kString) ||
+        type == static_cast<uint8_t>(StandardCodecType::kLargeInt)) {
+      const size_t count = BlockCount(1);
+      const char* start = count == 0 ? "" : Characters();
+      position_ += count;
+      return map.emplace_hint(
+          map.end(), std::piecewise_construct,
+          std::forward_as_tuple(std::in_place_type<std::string>, start, count),
+          std::forward_as_tuple());
+    }
+    EncodableValue key;
+    ValueOfType(type, key);
+    return map.emplace_hint(map.end(), std::piecewise_construct,
+                            std::forward_as_tuple(std::move(key)),
+                            std::forward_as_tuple());
+  }
+
+  const uint8_t* bytes_;
+  uint64_t size_;
+  uint64_t position_;
+  const void* stream_;
+  bool frames_read_ = false;
+  uint64_t expected_ = 0;  // bytes the open containers expect after this value
+  int depth_ = 0;          // lists and maps open on this thread
+};
 
 }  // namespace internal
 }  // namespace flutter

@@ -19,6 +19,7 @@
 
 #include "flutter/byte_streams.h"
 #include "flutter/standard_codec_serializer.h"
+#include "noinline.h"
 
 namespace flutter {
 namespace internal {
@@ -47,46 +48,60 @@ class StreamSink {
   ByteStreamWriter* stream_;
 };
 
+// Appends to the buffer through a raw cursor, into room made ahead: each
+// value makes room once for its fixed-width parts (type byte, size prefix,
+// padding, scalar) and its block, then writes them in place at constant
+// width. The room is the vector grown ahead (the new bytes are zero until
+// written, so that padding needs no write); the vector is cut back to what
+// was written when the sink goes.
 class BufferSink {
  public:
   static constexpr bool kReports = true;
 
-  // Writes past the vector's current end; the vector is grown ahead (the
-  // new bytes are zero until written) and cut back to what was written when
-  // the sink goes.
-  explicit BufferSink(std::vector<uint8_t>* buffer)
-      : buffer_(buffer), size_(buffer->size()) {}
-  ~BufferSink() { buffer_->resize(size_); }
+  explicit BufferSink(std::vector<uint8_t>* buffer) : buffer_(buffer) {
+    Reset(buffer->size());
+  }
+  ~BufferSink() { buffer_->resize(Offset()); }
   BufferSink(const BufferSink&) = delete;
   BufferSink& operator=(const BufferSink&) = delete;
 
-  void Byte(uint8_t byte) { *Claim(1) = byte; }
+  void Byte(uint8_t byte) {
+    uint8_t* at = Room(1);
+    *at = byte;
+    at_ = at + 1;
+  }
   void Bytes(const uint8_t* bytes, size_t count) {
-    if (count >= kLargeBlock) {
-      // One copy, without filling the room with zeros first.
-      buffer_->resize(size_);
-      buffer_->insert(buffer_->end(), bytes, bytes + count);
-      size_ += count;
-    } else if (count != 0) {
-      std::memcpy(Claim(count), bytes, count);
-    }
+    if (count >= kLargeBlock) return Append(bytes, count);
+    at_ = CopyShort(Room(count), bytes, count);
   }
-  // Padding counts from the buffer's first byte, as the writer's does.
   void Align(uint8_t alignment) {
-    const size_t remainder = size_ % alignment;
-    if (remainder != 0) Claim(alignment - remainder);  // already zero
+    at_ = Room(Padding(Offset(), alignment)) + Padding(Offset(), alignment);
   }
-  inline void Nested(const EncodableValue& value);
+  void Nested(const EncodableValue& value) { Value(value); }
+
+  // The whole encoding of `value`, written in place.
+  inline void Value(const EncodableValue& value);
 
  private:
+  // Blocks from this size are appended in one copy, without zeroing their
+  // room first.
   static constexpr size_t kLargeBlock = 1024;
   static constexpr size_t kAhead = 4096;
 
-  uint8_t* Claim(size_t count) {
-    if (buffer_->size() - size_ < count) Grow(count);
-    uint8_t* at = buffer_->data() + size_;
-    size_ += count;
-    return at;
+  size_t Offset() const { return static_cast<size_t>(at_ - begin_); }
+
+  void Reset(size_t offset) {
+    begin_ = buffer_->data();
+    at_ = begin_ + offset;
+    end_ = begin_ + buffer_->size();
+  }
+
+  // The cursor, with room for `count` bytes after it. Writers keep the
+  // cursor in a local and store it back once: a store through a byte
+  // pointer could otherwise be taken to change the members.
+  uint8_t* Room(size_t count) {
+    if (static_cast<size_t>(end_ - at_) < count) Grow(count);
+    return at_;
   }
 
   // Makes room for `count` more bytes and a little beyond, the more the
@@ -95,16 +110,113 @@ class BufferSink {
   // is zero-filled, so that pages reserved ahead are not touched until
   // used; past it, the capacity doubles.
   void Grow(size_t count) {
-    const size_t needed = size_ + count;
+    const size_t offset = Offset();
+    const size_t needed = offset + count;
     if (needed > buffer_->capacity()) {
       buffer_->reserve(std::max(needed, 2 * buffer_->capacity()));
     }
     buffer_->resize(std::min(needed + ahead_, buffer_->capacity()));
     ahead_ = std::min(2 * ahead_, kAhead);
+    Reset(offset);
+  }
+
+  // Appends a large block in one copy, without zeroing its room first.
+  void Append(const uint8_t* bytes, size_t count) {
+    const size_t offset = Offset();
+    buffer_->resize(offset);
+    buffer_->insert(buffer_->end(), bytes, bytes + count);
+    Reset(offset + count);
+  }
+
+  template <typename T>
+  static uint8_t* Put(uint8_t* at, T value) {
+    std::memcpy(at, &value, sizeof(T));  // fixed width: no library call
+    return at + sizeof(T);
+  }
+
+  static uint8_t* Type(uint8_t* at, StandardCodecType type) {
+    *at = static_cast<uint8_t>(type);
+    return at + 1;
+  }
+
+  // A size prefix that fits the wire, in its shortest form.
+  static uint8_t* Size(uint8_t* at, size_t size) {
+    if (size < kSizeUint16Marker) {
+      *at = static_cast<uint8_t>(size);
+      return at + 1;
+    }
+    if (size <= std::numeric_limits<uint16_t>::max()) {
+      *at = kSizeUint16Marker;
+      return Put(at + 1, static_cast<uint16_t>(size));
+    }
+    *at = kSizeUint32Marker;
+    return Put(at + 1, static_cast<uint32_t>(size));
+  }
+
+  static size_t PrefixLength(size_t count) {
+    if (count < kSizeUint16Marker) return 1;
+    return count <= std::numeric_limits<uint16_t>::max() ? 3 : 5;
+  }
+
+  // Padding before an element of `alignment` bytes at `offset`: it counts
+  // from the buffer's first byte, as the writer's does. Its room is already
+  // zero, so it is skipped, not written.
+  static size_t Padding(size_t offset, size_t alignment) {
+    const size_t remainder = offset % alignment;
+    return remainder == 0 ? 0 : alignment - remainder;
+  }
+
+  // A block under kLargeBlock bytes. Most keys and strings are short: up
+  // to 16 bytes are moved at fixed widths, overlapping, without a library
+  // call and without reading past the block.
+  static uint8_t* CopyShort(uint8_t* at, const uint8_t* bytes, size_t count) {
+    if (count > 16) {
+      std::memcpy(at, bytes, count);
+    } else if (count >= 8) {
+      std::memcpy(at, bytes, 8);
+      std::memcpy(at + count - 8, bytes + count - 8, 8);
+    } else if (count >= 4) {
+      std::memcpy(at, bytes, 4);
+      std::memcpy(at + count - 4, bytes + count - 4, 4);
+    } else if (count != 0) {
+      at[0] = bytes[0];
+      at[count / 2] = bytes[count / 2];
+      at[count - 1] = bytes[count - 1];
+    }
+    return at + count;
+  }
+
+  template <typename Element>
+  void Block(StandardCodecType type, const std::vector<Element>& block) {
+    Block(type, block.data(), block.size());
+  }
+  void Block(StandardCodecType type, const std::string& block) {
+    Block(type, block.data(), block.size());
+  }
+
+  // Strings and typed lists: the type byte, a size prefix, padding to the
+  // element width (also for an empty list), then one block of elements.
+  template <typename Element>
+  void Block(StandardCodecType type, const Element* data, size_t count);
+
+  // Strings and typed lists of kLargeBlock bytes or more, and the
+  // containers: kept out of line so that the leaves, most of a message, are
+  // written without saving registers for them.
+  template <typename Element>
+  KELMOR_NOINLINE void LargeBlock(StandardCodecType type, const Element* data,
+                                  size_t count);
+  KELMOR_NOINLINE void List(const EncodableList& list);
+  KELMOR_NOINLINE void Map(const EncodableMap& map);
+
+  // A list's or map's type byte and size prefix.
+  void Head(StandardCodecType type, size_t count) {
+    at_ = Size(Type(Room(1 + PrefixLength(count)), type), count);
   }
 
   std::vector<uint8_t>* buffer_;
-  size_t size_;  // bytes written, from the vector's first
+  uint8_t* begin_;  // the vector's first byte
+  uint8_t* at_;     // where the next byte goes
+  uint8_t* end_;    // the end of the room made
   size_t ahead_ = 64;
 };
 
@@ -265,8 +377,100 @@ void EncodeValue(const EncodableValue& value, Sink& sink) {
   }
 }
 
-void BufferSink::Nested(const EncodableValue& value) {
-  EncodeValue(value, *this);
+template <typename Element>
+void BufferSink::Block(StandardCodecType type, const Element* data,
+                       size_t count) {
+  const size_t length = count * sizeof(Element);
+  if (length >= kLargeBlock) return LargeBlock(type, data, count);
+  // Room for exactly what is written, so that a buffer sized ahead for the
+  // message is never grown.
+  const size_t head = 1 + PrefixLength(count);
+  const size_t padding = Padding(Offset() + head, sizeof(Element));
+  uint8_t* at = Size(Type(Room(head + padding + length), type), count);
+  at_ = CopyShort(at + padding, reinterpret_cast<const uint8_t*>(data), length);
+}
+
+template <typename Element>
+void BufferSink::LargeBlock(StandardCodecType type, const Element* data,
+                            size_t count) {
+  if (RefuseOversized(count, *this)) return;
+  const size_t head = 1 + PrefixLength(count);
+  const size_t padding = Padding(Offset() + head, sizeof(Element));
+  at_ = Size(Type(Room(head + padding), type), count) + padding;
+  Append(reinterpret_cast<const uint8_t*>(data), count * sizeof(Element));
+}
+
+void BufferSink::List(const EncodableList& list) {
+  if (RefuseOversized(list.size(), *this)) return;
+  Head(StandardCodecType::kList, list.size());
+  for (const EncodableValue& element : list) Value(element);
+}
+
+void BufferSink::Map(const EncodableMap& map) {
+  if (RefuseOversized(map.size(), *this)) return;
+  Head(StandardCodecType::kMap, map.size());
+  for (const auto& [key, entry] : map) {
+    Value(key);
+    Value(entry);
+  }
+}
+
+void BufferSink::Value(const EncodableValue& value) {
+  switch (TypeOf(value)) {
+    case EncodableType::kNull:
+      at_ = Type(Room(1), StandardCodecType::kNull);
+      return;
+    case EncodableType::kBool:
+      at_ = Type(Room(1), std::get<bool>(value) ? StandardCodecType::kTrue
+                                                : StandardCodecType::kFalse);
+      return;
+    case EncodableType::kInt32:
+      at_ = Put(Type(Room(1 + 4), StandardCodecType::kInt32),
+                std::get<int32_t>(value));
+      return;
+    case EncodableType::kInt64:
+      at_ = Put(Type(Room(1 + 8), StandardCodecType::kInt64),
+                std::get<int64_t>(value));
+      return;
+    case EncodableType::kDouble: {
+      const size_t padding = Padding(Offset() + 1, 8);
+      at_ =
+          Put(Type(Room(1 + padding + 8), StandardCodecType::kDouble) + padding,
+              std::get<double>(value));
+    }
+      return;
+    case EncodableType::kString:
+      Block(StandardCodecType::kString, std::get<std::string>(value));
+      return;
+    case EncodableType::kUint8List:
+      Block(StandardCodecType::kUint8List,
+            std::get<std::vector<uint8_t>>(value));
+      return;
+    case EncodableType::kInt32List:
+      Block(StandardCodecType::kInt32List,
+            std::get<std::vector<int32_t>>(value));
+      return;
+    case EncodableType::kInt64List:
+      Block(StandardCodecType::kInt64List,
+            std::get<std::vector<int64_t>>(value));
+      return;
+    case EncodableType::kDoubleList:
+      Block(StandardCodecType::kDoubleList,
+            std::get<std::vector<double>>(value));
+      return;
+    case EncodableType::kFloatList:
+      Block(StandardCodecType::kFloatList, std::get<std::vector<float>>(value));
+      return;
+    case EncodableType::kList:
+      List(std::get<EncodableList>(value));
+      return;
+    case EncodableType::kMap:
+      Map(std::get<EncodableMap>(value));
+      return;
+    case EncodableType::kCustom:
+      EncodeValue(value, *this);  // its diagnostic and a null
+      return;
+  }
 }
 
 void SizeSink::Nested(const EncodableValue& value) {

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -46,13 +48,81 @@ class MessengerLock {
   FlutterDesktopMessengerRef locked_;
 };
 
+// Small blocks kept for reuse. Every message's reply needs two, its shared
+// state and the std::function's own copy of its responder; kept here, a
+// round trip allocates neither once a few messages have gone by. Any thread
+// may take or give a block.
+class ReplyBlocks {
+ public:
+  static constexpr size_t kSize = 32;
+
+  static void* Take() {
+    {
+      std::lock_guard<std::mutex> lock(Mutex());
+      if (free_ != nullptr) {
+        Free* block = free_;
+        free_ = block->next;
+        --kept_;
+        return block;
+      }
+    }
+    return ::operator new(kSize);
+  }
+
+  static void Give(void* block) {
+    {
+      std::lock_guard<std::mutex> lock(Mutex());
+      if (kept_ < kMaxKept) {
+        free_ = new (block) Free{free_};
+        ++kept_;
+        return;
+      }
+    }
+    ::operator delete(block);
+  }
+
+ private:
+  // Enough for the replies of a burst of messages; more go back to the heap.
+  static constexpr size_t kMaxKept = 32;
+
+  struct Free {
+    Free* next;
+  };
+
+  // Never destroyed: replies may go during the program's exit.
+  static std::mutex& Mutex() {
+    static auto* mutex = new std::mutex();
+    return *mutex;
+  }
+
+  static inline Free* free_ = nullptr;
+  static inline size_t kept_ = 0;
+};
+
+// Objects whose blocks come from ReplyBlocks.
+template <typename T>
+struct FromReplyBlocks {
+  static void* operator new(size_t size) {
+    static_assert(sizeof(T) <= ReplyBlocks::kSize, "too large for the blocks");
+    return size <= ReplyBlocks::kSize ? ReplyBlocks::Take()
+                                      : ::operator new(size);
+  }
+  static void operator delete(void* block, size_t size) {
+    if (size <= ReplyBlocks::kSize) {
+      ReplyBlocks::Give(block);
+    } else {
+      ::operator delete(block);
+    }
+  }
+};
+
 // What every copy of one message's reply shares: a reference on the engine
 // messenger, released by whichever copy goes last, and the response handle,
 // which only the first answer gets.
-class ResponseState {
+class ResponseState : public FromReplyBlocks<ResponseState> {
  public:
   // Takes the reference; nothing after it can throw, so it is always given
-  // back by the destructor.
+  // back when the last copy lets go.
   ResponseState(FlutterDesktopMessengerRef messenger,
                 const FlutterDesktopMessageResponseHandle* response_handle)
       : messenger_(FlutterDesktopMessengerAddRef(messenger)),
@@ -61,6 +131,11 @@ class ResponseState {
 
   ResponseState(const ResponseState&) = delete;
   ResponseState& operator=(const ResponseState&) = delete;
+
+  void Hold() { holders_.fetch_add(1, std::memory_order_relaxed); }
+  void LetGo() {
+    if (holders_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
 
   void Answer(const uint8_t* reply, size_t reply_size) {
     MessengerLock lock(messenger_);
@@ -81,21 +156,31 @@ class ResponseState {
  private:
   FlutterDesktopMessengerRef messenger_;
   std::atomic<const FlutterDesktopMessageResponseHandle*> response_handle_;
+  std::atomic<int> holders_{1};
 };
 
 // The reply to one incoming message. Its copies share one ResponseState, so
 // the engine gets at most one response however many copies answer.
-class MessageResponder {
+class MessageResponder : public FromReplyBlocks<MessageResponder> {
  public:
-  explicit MessageResponder(std::shared_ptr<ResponseState> state)
-      : state_(std::move(state)) {}
+  // Takes over the state's first hold.
+  explicit MessageResponder(ResponseState* state) : state_(state) {}
+  MessageResponder(const MessageResponder& other) : state_(other.state_) {
+    state_->Hold();
+  }
+  MessageResponder(MessageResponder&& other) noexcept
+      : state_(std::exchange(other.state_, nullptr)) {}
+  MessageResponder& operator=(const MessageResponder&) = delete;
+  ~MessageResponder() {
+    if (state_ != nullptr) state_->LetGo();
+  }
 
   void operator()(const uint8_t* reply, size_t reply_size) const {
     state_->Answer(reply, reply_size);
   }
 
  private:
-  std::shared_ptr<ResponseState> state_;
+  ResponseState* state_;
 };
 
 // Answers a message for which no reply could be made (memory ran out).
@@ -179,7 +264,7 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
     // The reply owns the one reference taken here; it is released when the
     // last copy of the reply goes, whether the handler keeps one or not.
     BinaryReply reply = MessageResponder(
-        std::make_shared<ResponseState>(messenger, message->response_handle));
+        new ResponseState(messenger, message->response_handle));
     reply_made = true;
     RunningHandler running(static_cast<BinaryMessageHandler*>(user_data));
     running.handler()(message->message, message->message_size,

@@ -298,3 +298,53 @@ TEST(DecodeBounds, AnotherReaderKeepsItsOwnBudget) {
 }
 
 }  // namespace
+
+// An extension that hands the rest of its own reader to the standard
+// serializer, whose direct path then decodes inside the extension's lists.
+class HandingOnSerializer : public StandardCodecSerializer {
+ public:
+  EncodableValue ReadValueOfType(
+      uint8_t type, flutter::ByteStreamReader* stream) const override {
+    if (type != 0x80)
+      return StandardCodecSerializer::ReadValueOfType(type, stream);
+    return StandardCodecSerializer::GetInstance().ReadValue(stream);
+  }
+};
+
+// The direct path keeps its budget and depth to itself; it must start from
+// what the lists already open on the thread left it, not from scratch.
+TEST(DecodeBounds, DirectPathStartsFromTheFramesAlreadyOpen) {
+  const std::string too_deep =
+      "Maximum nesting depth exceeded in "
+      "StandardCodecSerializer::ReadValueOfType: 64";
+  // Lists opened through the extension up to one below the limit; the
+  // direct path may open one more.
+  Bytes deep;
+  EncodableValue deep_value = EncodableList{EncodableValue()};
+  for (int level = 1; level < flutter::kMaxNestingDepth; ++level) {
+    deep.insert(deep.end(), {0x0C, 0x01});
+    deep_value = EncodableList{deep_value};
+  }
+  deep.insert(deep.end(), {0x80, 0x0C, 0x01, 0x0C, 0x01, 0x00});
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    EncodableValue expected;
+    std::vector<std::string> lines;
+  } cases[] = {
+      // The outer list still expects one byte: the inner list of three
+      // nulls may claim only two of the three bytes left.
+      {"budget",
+       Hex("0C 02 80 0C 03 00 00 00"),
+       EncodableList{EncodableList{}, EncodableValue()},
+       {kInvalidRead}},
+      {"depth", deep, deep_value, {too_deep}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ByteBufferStreamReader reader(c.bytes.data(), c.bytes.size());
+    StderrCapture capture;
+    EXPECT_EQ(HandingOnSerializer().ReadValue(&reader), c.expected);
+    EXPECT_EQ(capture.Lines(), c.lines);
+  }
+}

@@ -21,6 +21,9 @@ class HeapMeasurement {
 
   // The most bytes held at once since construction, beyond what was held then.
   size_t PeakGrowth() const;
+
+  // Blocks allocated since construction.
+  size_t Allocations() const;
 };
 
 // The hooks' side: the hooks call these with each block's size.
