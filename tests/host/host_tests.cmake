@@ -259,6 +259,17 @@ kelmor_host_test(typed_lists_round_trip EXIT 0
   OUTPUT "^echo: success ${typed}\n$"
   ARGS ${test_plugin} "echo={\"d\": 0.1, \"f\": float32[0.1, 3.0], \"u\": uint8[255], \"w\": 2.0}")
 
+# Byte for byte the same natively and under Wine, where the C runtime that
+# formats the numbers is another one.
+string(CONCAT typed_values
+  "{\"doubles\": [0.1, 2.0, -0.0, 1e300, 5e-324, 123456789.125], "
+  "\"f32\": float32[0.1, 3.0], \"f64\": float64[0.5, -1.0], "
+  "\"i32\": int32[-2147483648, 7], \"i64\": int64[9223372036854775807], "
+  "\"u8\": uint8[0, 255]}")
+kelmor_host_test(typed_values_output EXIT 0
+  OUTPUT_FILE "${host_dir}/typed_values.txt"
+  ARGS ${test_plugin} "echo=${typed_values}")
+
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
   WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/test_plugin"
