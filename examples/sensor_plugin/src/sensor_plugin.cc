@@ -247,9 +247,12 @@ class SensorPlugin : public flutter::Plugin {
     if (stream->stopped) return;
     const int32_t n = ++stream->sent;
     const std::vector<double> reading = Reading(n);
-    // The texture is the engine's thread's to mark. Posted before the
-    // event, it shows the reading by the time the event goes out.
-    runner_->PostTask([this, reading] { Show(reading); });
+    // The texture is the engine's thread's to mark, and a reading of a
+    // stream stopped meanwhile is not shown. Posted before the event, it
+    // shows the reading by the time the event goes out.
+    runner_->PostTask([this, stream, reading] {
+      if (!stream->stopped) Show(reading);
+    });
     stream->sink->Success(EncodableValue(reading));
     if (n == stream->count) {
       stream->sink->EndOfStream();
@@ -285,7 +288,6 @@ class SensorPlugin : public flutter::Plugin {
     if (!preview_) return;
     textures_->UnregisterExternalTexture(texture_id_,
                                          [preview = std::move(preview_)] {});
-    preview_.reset();
     texture_id_ = -1;
   }
 
