@@ -52,11 +52,6 @@ class SensorPluginTest : public testing::Test {
                                arguments);
   }
 
-  std::vector<DecodedSend> Events() const {
-    return standin::SendsOn(engine_, "sensor/events",
-                            standin::SendKind::kEvent);
-  }
-
   // Waits for `count` sends in all, and fails the test if they do not come.
   void WaitForSends(size_t count) {
     const standin::SendsWait sends =
@@ -102,9 +97,13 @@ TEST_F(SensorPluginTest, CalibrateAnswersFromTheWorkerThroughTheTaskRunner) {
 // ==== The stream of readings ====
 
 TEST_F(SensorPluginTest, ACountedStreamSendsItsReadingsThenEnds) {
-  ASSERT_TRUE(CallStream("listen", Request(100, 3)).IsSuccess());
-  WaitForSends(4);
-  const std::vector<DecodedSend> events = Events();
+  const standin::MethodAnswer listen = standin::CallMethod(
+      engine_, registrar_, "sensor/events", "listen", Request(100, 3));
+  ASSERT_TRUE(listen.IsSuccess());
+  const standin::SendsWait sends = standin::WaitForSends(engine_, 4, kWait);
+  ASSERT_TRUE(sends.reached) << sends.failure;
+  const std::vector<DecodedSend> events =
+      standin::SendsOn(engine_, "sensor/events", standin::SendKind::kEvent);
   ASSERT_EQ(events.size(), 4u);
   for (int32_t n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
