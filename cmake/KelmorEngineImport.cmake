@@ -2,7 +2,8 @@
 # reaches flutter_windows.dll. Either the engine's own (a Visual Studio user's
 # usual case) or one made from our module-definition file, which ties the
 # plugin to no particular engine build. The package installs the file into
-# its library folder under the same name.
+# its library folder under the same name; built from sources, the machinery
+# gets the import library made here, by the consumer's own tools.
 add_library(kelmor_engine_import INTERFACE)
 add_library(kelmor::engine_import ALIAS kelmor_engine_import)
 set_target_properties(kelmor_engine_import PROPERTIES
@@ -23,7 +24,12 @@ if(KELMOR_ENGINE_IMPORT_LIBRARY)
   return()
 endif()
 
-set(def_file "${PROJECT_SOURCE_DIR}/engine/flutter_windows.def")
+# The package sets KELMOR_ENGINE_DEF_FILE to its installed copy.
+if(KELMOR_ENGINE_DEF_FILE)
+  set(def_file "${KELMOR_ENGINE_DEF_FILE}")
+else()
+  set(def_file "${PROJECT_SOURCE_DIR}/engine/flutter_windows.def")
+endif()
 if(MINGW)
   find_program(KELMOR_DLLTOOL NAMES ${CMAKE_DLLTOOL}
                x86_64-w64-mingw32-dlltool dlltool REQUIRED)

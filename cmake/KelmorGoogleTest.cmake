@@ -42,17 +42,27 @@ function(kelmor_find_gtest)
   endforeach()
 endfunction()
 
-# kelmor_add_gtest(name): registers the GoogleTest program `name` with CTest.
-# Natively each case is a test of its own; under an emulator (Wine) the
-# program is one test, since a Wine start costs more than all its cases.
+# kelmor_add_gtest(name): registers the GoogleTest program `name` with CTest,
+# each case a test of its own. A cross-built program runs under its
+# CROSSCOMPILING_EMULATOR (Wine), which lists its cases when CTest starts
+# rather than after the link, so that a build needs no emulator; without
+# one, the program is a single test.
 function(kelmor_add_gtest name)
-  if(CMAKE_CROSSCOMPILING)
-    add_test(NAME ${name} COMMAND ${name})
-  else()
-    # Again here: the module names its discovery script in a variable of
-    # the scope that includes it, which need not be the caller's.
-    include(GoogleTest)
+  # Again here: the module names its discovery script in a variable of
+  # the scope that includes it, which need not be the caller's.
+  include(GoogleTest)
+  if(NOT CMAKE_CROSSCOMPILING)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    return()
+  endif()
+  get_target_property(emulator ${name} CROSSCOMPILING_EMULATOR)
+  if(emulator)
+    # The first run under Wine may make the Wine prefix, which takes a
+    # while.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         DISCOVERY_TIMEOUT 300)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
   endif()
 endfunction()
 
@@ -67,8 +77,8 @@ endfunction()
 # when it comes from an installed package. It carries the application
 # manifest, so that Windows (or Wine) reports its real version. In a cross
 # build to Windows without CMAKE_CROSSCOMPILING_EMULATOR, the tests run under
-# Wine through the package's wine-run, in prefixes under
-# ${CMAKE_BINARY_DIR}/wine reporting Windows 10.
+# Wine through the package's wine-run, reporting Windows 10, in the user's
+# shared Wine prefix for it (see wine-run).
 function(kelmor_add_plugin_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PLUGIN" "SOURCES;LIBRARIES")
   if(NOT ARG_PLUGIN OR NOT ARG_SOURCES)
@@ -106,7 +116,7 @@ function(kelmor_add_plugin_test name)
   endif()
   if(CMAKE_CROSSCOMPILING AND WIN32 AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
-      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/wine-run;${CMAKE_BINARY_DIR}/wine;win10")
+      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/wine-run;win10")
   endif()
   kelmor_add_gtest(${name})
 endfunction()

@@ -25,7 +25,7 @@ void OnEngineReply(const uint8_t* data, size_t data_size,
   try {
     pending->reply(data, data_size);
   } catch (...) {
-    internal::ReportCaughtException("reply callback");
+    ReportCaughtException("reply callback");
   }
 }
 
@@ -197,7 +197,7 @@ void OnEngineMessage(FlutterDesktopMessengerRef messenger,
       } catch (...) {
         // Thrown inside a handler of a function that may not throw, it
         // would end the application.
-        internal::ReportCaughtException("empty reply");
+        ReportCaughtException("empty reply");
       }
     }
   }

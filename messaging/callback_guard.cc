@@ -31,9 +31,11 @@ void ReportException(const char* where, const std::string& name,
   }
 }
 
+}  // namespace internal
+
 void ReportCaughtException(const char* where) noexcept {
-  ReportException(where, std::string(), CaughtExceptionText());
+  internal::ReportException(where, std::string(),
+                            internal::CaughtExceptionText());
 }
 
-}  // namespace internal
 }  // namespace flutter

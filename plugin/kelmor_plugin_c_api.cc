@@ -1,7 +1,7 @@
 #include "kelmor/kelmor_plugin_c_api.h"
 
-#include "flutter/callback_guard.h"
 #include "flutter/plugin_registrar_manager.h"
+#include "flutter/report_caught_exception.h"
 #include "kelmor_plugin.h"
 
 void KelmorPluginCApiRegisterWithRegistrar(
@@ -12,7 +12,6 @@ void KelmorPluginCApiRegisterWithRegistrar(
         flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
             registrar));
   } catch (...) {
-    flutter::internal::ReportCaughtException(
-        "KelmorPluginCApiRegisterWithRegistrar");
+    flutter::ReportCaughtException("KelmorPluginCApiRegisterWithRegistrar");
   }
 }

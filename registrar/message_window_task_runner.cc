@@ -117,7 +117,7 @@ void MessageWindowTaskRunner::RunQueuedTasks() {
     try {
       task();
     } catch (...) {
-      internal::ReportCaughtException("posted task");
+      ReportCaughtException("posted task");
     }
   }
 }

@@ -24,7 +24,7 @@ void PluginRegistrarManager::OnEngineRegistrarDestroyed(
   try {
     GetInstance()->registrars_.erase(registrar);
   } catch (...) {
-    internal::ReportCaughtException("registrar destruction callback");
+    ReportCaughtException("registrar destruction callback");
   }
 }
 

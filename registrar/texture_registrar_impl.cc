@@ -16,7 +16,7 @@ const FlutterDesktopPixelBuffer* OnBufferFrameRequested(
   try {
     return static_cast<BufferTexture*>(user_data)->CopyBuffer(width, height);
   } catch (...) {
-    internal::ReportCaughtException("texture frame callback");
+    ReportCaughtException("texture frame callback");
     return nullptr;
   }
 }
@@ -27,7 +27,7 @@ const FlutterDesktopGpuSurfaceDescriptor* OnSurfaceFrameRequested(
     return static_cast<SurfaceTexture*>(user_data)->ObtainDescriptor(width,
                                                                      height);
   } catch (...) {
-    internal::ReportCaughtException("texture frame callback");
+    ReportCaughtException("texture frame callback");
     return nullptr;
   }
 }
@@ -43,7 +43,7 @@ void OnTextureUnregistered(void* user_data) noexcept {
   try {
     holder->callback();
   } catch (...) {
-    internal::ReportCaughtException("texture unregistration callback");
+    ReportCaughtException("texture unregistration callback");
   }
 }
 

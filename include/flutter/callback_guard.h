@@ -1,12 +1,6 @@
-// What the machinery does with an exception that reaches a function the
-// engine calls: it stops there, as one diagnostic line, since unwinding into
-// the engine's C code would end the application.
-//
-//   try {
-//     callback();
-//   } catch (...) {
-//     flutter::internal::ReportCaughtException("texture frame callback");
-//   }
+// The machinery's own helpers for an exception that reaches a function the
+// engine calls. Plugins use flutter::ReportCaughtException and
+// flutter::CallReportingExceptions (flutter/report_caught_exception.h).
 //
 // The line is "Exception in ", the place, then ": " and the exception's text
 // when it is a std::exception.
@@ -14,6 +8,8 @@
 #define FLUTTER_CALLBACK_GUARD_H_
 
 #include <string>
+
+#include "flutter/report_caught_exception.h"
 
 namespace flutter {
 namespace internal {
@@ -27,8 +23,14 @@ std::string CaughtExceptionText() noexcept;
 void ReportException(const char* where, const std::string& name,
                      const std::string& text) noexcept;
 
-// Both of the above: call only inside a catch block.
-void ReportCaughtException(const char* where) noexcept;
+// Deprecated, to be removed in the next release: the public
+// flutter::ReportCaughtException, under its former name.
+[[deprecated(
+    "use flutter::ReportCaughtException from "
+    "flutter/report_caught_exception.h")]] inline void
+ReportCaughtException(const char* where) noexcept {
+  ::flutter::ReportCaughtException(where);
+}
 
 }  // namespace internal
 }  // namespace flutter

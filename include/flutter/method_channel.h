@@ -115,7 +115,7 @@ class MethodChannel {
         result_->Error(kNoReplyCode,
                        "The engine refused the call or dropped its reply.");
       } catch (...) {
-        internal::ReportCaughtException("method call result");
+        ReportCaughtException("method call result");
       }
     }
 

@@ -49,7 +49,7 @@ file(WRITE "${host_files}/long.json" "\"${long_text}\"")
 
 # ==== The case runner ====
 if(CMAKE_CROSSCOMPILING AND WIN32)
-  set(host_emulator "${PROJECT_SOURCE_DIR}/cmake/wine-run|${CMAKE_BINARY_DIR}/wine|win10")
+  set(host_emulator "${PROJECT_SOURCE_DIR}/cmake/wine-run|win10")
   set(host_on_windows TRUE)
 else()
   set(host_emulator "")

@@ -24,12 +24,12 @@
 #include <utility>
 #include <vector>
 
-#include "flutter/callback_guard.h"
 #include "flutter/encodable_value.h"
 #include "flutter/event_channel.h"
 #include "flutter/method_channel.h"
 #include "flutter/method_result_functions.h"
 #include "flutter/plugin_registrar_manager.h"
+#include "flutter/report_caught_exception.h"
 #include "flutter/standard_method_codec.h"
 #include "flutter/stream_handler_functions.h"
 #include "flutter/task_runner.h"
@@ -202,6 +202,6 @@ void TestPluginRegisterWithRegistrar(
     windows_registrar->AdoptPlugin(
         std::make_unique<TestPlugin>(windows_registrar));
   } catch (...) {
-    flutter::internal::ReportCaughtException("TestPluginRegisterWithRegistrar");
+    flutter::ReportCaughtException("TestPluginRegisterWithRegistrar");
   }
 }

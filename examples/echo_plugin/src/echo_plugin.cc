@@ -10,11 +10,11 @@
 #include <string>
 #include <utility>
 
-#include "flutter/callback_guard.h"
 #include "flutter/encodable_value.h"
 #include "flutter/method_channel.h"
 #include "flutter/method_result_functions.h"
 #include "flutter/plugin_registrar_manager.h"
+#include "flutter/report_caught_exception.h"
 #include "flutter/standard_method_codec.h"
 
 namespace {
@@ -97,11 +97,9 @@ class EchoPlugin : public flutter::Plugin {
 void EchoPluginRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
   // The application calls this from C code: nothing may unwind into it.
-  try {
+  flutter::CallReportingExceptions("EchoPluginRegisterWithRegistrar", [&] {
     EchoPlugin::Register(
         flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
             registrar));
-  } catch (...) {
-    flutter::internal::ReportCaughtException("EchoPluginRegisterWithRegistrar");
-  }
+  });
 }
