@@ -29,11 +29,11 @@
 #include <utility>
 #include <vector>
 
-#include "flutter/callback_guard.h"
 #include "flutter/encodable_value.h"
 #include "flutter/event_channel.h"
 #include "flutter/method_channel.h"
 #include "flutter/plugin_registrar_manager.h"
+#include "flutter/report_caught_exception.h"
 #include "flutter/standard_method_codec.h"
 #include "flutter/stream_handler_functions.h"
 #include "flutter/task_runner.h"
@@ -308,12 +308,9 @@ class SensorPlugin : public flutter::Plugin {
 void SensorPluginRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
   // The application calls this from C code: nothing may unwind into it.
-  try {
+  flutter::CallReportingExceptions("SensorPluginRegisterWithRegistrar", [&] {
     SensorPlugin::Register(
         flutter::PluginRegistrarManager::GetInstance()->GetOrCreateRegistrar(
             registrar));
-  } catch (...) {
-    flutter::internal::ReportCaughtException(
-        "SensorPluginRegisterWithRegistrar");
-  }
+  });
 }
