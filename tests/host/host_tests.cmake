@@ -56,12 +56,14 @@ else()
   set(host_on_windows FALSE)
 endif()
 
-# kelmor_host_test(name EXIT status [OUTPUT regex] [ERROR regex]
-#                  [ERROR_CONTAINS regex] [INPUT file | INPUT_COMMAND args...]
+# kelmor_host_test(name EXIT status [OUTPUT regex | OUTPUT_FILE file]
+#                  [ERROR regex] [ERROR_CONTAINS regex]
+#                  [INPUT file | INPUT_COMMAND args...]
 #                  [WORKING_DIRECTORY dir] [TIMEOUT seconds]
 #                  [NATIVE | WINDOWS] [KEEP_LINE_ENDS] ARGS args...)
 # Runs the host with ARGS and checks its exit status, its whole standard
-# output against OUTPUT, its one line of standard error against ERROR or
+# output against OUTPUT or, byte for byte, against the contents of
+# OUTPUT_FILE, its one line of standard error against ERROR or
 # its standard error, of any length, against ERROR_CONTAINS (see
 # expect_exit.cmake); standard input is INPUT, or what INPUT_COMMAND
 # writes. TIMEOUT fails a run that has not ended by then. A case runs in
@@ -70,7 +72,7 @@ endif()
 # ARGS may hold no '|' or ';'.
 function(kelmor_host_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "NATIVE;WINDOWS;KEEP_LINE_ENDS"
-    "EXIT;OUTPUT;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
+    "EXIT;OUTPUT;OUTPUT_FILE;ERROR;ERROR_CONTAINS;INPUT;WORKING_DIRECTORY;TIMEOUT"
     "ARGS;INPUT_COMMAND")
   if((ARG_NATIVE AND host_on_windows) OR (ARG_WINDOWS AND NOT host_on_windows))
     return()
@@ -79,6 +81,9 @@ function(kelmor_host_test name)
   set(checks "")
   if(DEFINED ARG_OUTPUT)
     list(APPEND checks "-DEXPECTED_OUTPUT=${ARG_OUTPUT}")
+  endif()
+  if(DEFINED ARG_OUTPUT_FILE)
+    list(APPEND checks "-DEXPECTED_OUTPUT_FILE=${ARG_OUTPUT_FILE}")
   endif()
   if(DEFINED ARG_ERROR)
     list(APPEND checks "-DEXPECTED_ERROR=${ARG_ERROR}")
@@ -253,6 +258,17 @@ set(typed "{\"d\": 0.1, \"f\": float32\\[0.1, 3.0\\], \"u\": uint8\\[255\\], \"w
 kelmor_host_test(typed_lists_round_trip EXIT 0
   OUTPUT "^echo: success ${typed}\n$"
   ARGS ${test_plugin} "echo={\"d\": 0.1, \"f\": float32[0.1, 3.0], \"u\": uint8[255], \"w\": 2.0}")
+
+# Byte for byte the same natively and under Wine, where the C runtime that
+# formats the numbers is another one.
+string(CONCAT typed_values
+  "{\"doubles\": [0.1, 2.0, -0.0, 1e300, 5e-324, 123456789.125], "
+  "\"f32\": float32[0.1, 3.0], \"f64\": float64[0.5, -1.0], "
+  "\"i32\": int32[-2147483648, 7], \"i64\": int64[9223372036854775807], "
+  "\"u8\": uint8[0, 255]}")
+kelmor_host_test(typed_values_output EXIT 0
+  OUTPUT_FILE "${host_dir}/typed_values.txt"
+  ARGS ${test_plugin} "echo=${typed_values}")
 
 # ==== A library named by its bare file name ====
 kelmor_host_test(library_in_current_folder EXIT 0 OUTPUT "^echo: success 1\n$"
