@@ -1,5 +1,6 @@
 #include "value_text.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -8,14 +9,17 @@ namespace kelmor_host {
 
 namespace {
 
-// The shortest text, to `min_digits` significant digits or more, that
-// reads back as `number`; a whole number keeps a decimal point, so that it
-// reads back as a double again. Not-a-number and the infinities print as
-// "nan", "inf" and "-inf".
+// The shortest text that reads back as `number`; a whole number keeps a
+// decimal point, so that it reads back as a double again. Not-a-number and
+// the infinities print as "nan", "inf" and "-inf". Every text of up to
+// `digits10` significant digits survives a trip through a normal T, so the
+// search starts there; a subnormal holds fewer digits and starts at one.
 template <typename T>
-std::string Number(T number, int min_digits) {
+std::string Number(T number) {
+  using Limits = std::numeric_limits<T>;
+  const bool subnormal = number != 0 && std::fabs(number) < Limits::min();
   char text[40];
-  for (int digits = min_digits;; ++digits) {
+  for (int digits = subnormal ? 1 : Limits::digits10;; ++digits) {
     std::snprintf(text, sizeof(text), "%.*g", digits, double{number});
     if (digits == std::numeric_limits<T>::max_digits10 ||
         static_cast<T>(std::strtod(text, nullptr)) == number) {
@@ -27,8 +31,8 @@ std::string Number(T number, int min_digits) {
   return result;
 }
 
-std::string Element(double number) { return Number(number, 15); }
-std::string Element(float number) { return Number(number, 6); }
+std::string Element(double number) { return Number(number); }
+std::string Element(float number) { return Number(number); }
 std::string Element(int32_t number) { return std::to_string(number); }
 std::string Element(int64_t number) { return std::to_string(number); }
 std::string Element(uint8_t number) { return std::to_string(number); }

@@ -308,15 +308,17 @@ TEST(JsonValueText, DoublesPrintShortestAndWholeOnesAsDoubles) {
       {-0.0, "-0.0"},
       {1e300, "1e+300"},
       {0.30000000000000004, "0.30000000000000004"},
-      {5e-324, "4.94065645841247e-324"},
+      {5e-324, "5e-324"},
+      {-1.5e-323, "-1.5e-323"},
+      {2.2250738585072014e-308, "2.2250738585072014e-308"},
   };
   for (const auto& [number, text] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(kelmor_host::ValueToText(EncodableValue(number)), text);
   }
-  EXPECT_EQ(kelmor_host::ValueToText(
-                EncodableValue(std::vector<float>{0.1f, 3.0f, 16777216.0f})),
-            "float32[0.1, 3.0, 16777216.0]");
+  EXPECT_EQ(kelmor_host::ValueToText(EncodableValue(
+                std::vector<float>{0.1f, 3.0f, 16777216.0f, 1e-45f})),
+            "float32[0.1, 3.0, 16777216.0, 1e-45]");
 }
 
 // Each element must be whole, and within its type's range.
