@@ -78,6 +78,10 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(
     uint8_t type, ByteStreamReader* stream) const {
+  // A null has no payload: every path gives it without reading.
+  if (type == static_cast<uint8_t>(StandardCodecType::kNull)) {
+    return EncodableValue();
+  }
   if (IsStandard(*this)) {
     if (ByteBufferStreamReader* reader = OwnReader(stream)) {
       using internal::BufferReaderAccess;
