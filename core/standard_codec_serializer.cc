@@ -1,8 +1,11 @@
 #include "flutter/standard_codec_serializer.h"
 
+#include <algorithm>
 #include <typeinfo>
+#include <vector>
 
 #include "flutter/byte_buffer_streams.h"
+#include "message_size.h"
 #include "wire_reader.h"
 #include "wire_writer.h"
 
@@ -43,6 +46,28 @@ ByteBufferStreamReader* OwnReader(ByteStreamReader* stream) {
              : nullptr;
 }
 
+// Capacity a buffer sized from a guess may keep unused beyond its size.
+constexpr size_t kMaxUnusedBeyondSize = 4096;
+
+// A list or map written to a buffer with no room left: room is made for
+// about all of it first, so that a large value is not copied at every
+// doubling of its buffer. A buffer with room to spare (sized by the method
+// codec, or a writer used before) grows as it goes. True when the room was
+// made from a guess.
+bool MakeRoomFor(const StandardCodecSerializer& serializer,
+                 const EncodableValue& value, std::vector<uint8_t>* buffer) {
+  const EncodableType type = TypeOf(value);
+  if (buffer->size() != buffer->capacity() ||
+      (type != EncodableType::kList && type != EncodableType::kMap)) {
+    return false;
+  }
+  bool guessed = false;
+  const size_t size = buffer->size();
+  const size_t end = internal::EstimatedEnd(serializer, value, size, &guessed);
+  buffer->reserve(size + std::min(end - size, internal::kMaxGuess));
+  return guessed;
+}
+
 }  // namespace
 
 const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
@@ -67,8 +92,18 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
                                          ByteStreamWriter* stream) const {
   if (IsStandard(*this)) {
     if (ByteBufferStreamWriter* writer = OwnWriter(stream)) {
-      internal::BufferSink sink(writer->buffer());
-      sink.Value(value);
+      std::vector<uint8_t>* buffer = writer->buffer();
+      const bool guessed = MakeRoomFor(*this, value, buffer);
+      {
+        internal::BufferSink sink(buffer);
+        sink.Value(value);
+      }
+      // A guess fooled by its sample may have made room for many times the
+      // value; the buffer then keeps no more than twice its size and 4 KiB.
+      if (guessed && buffer->capacity() - buffer->size() >
+                         buffer->size() + kMaxUnusedBeyondSize) {
+        buffer->shrink_to_fit();
+      }
       return;
     }
   }
@@ -78,6 +113,10 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(
     uint8_t type, ByteStreamReader* stream) const {
+  // A null has no payload: every path gives it without reading.
+  if (type == static_cast<uint8_t>(StandardCodecType::kNull)) {
+    return EncodableValue();
+  }
   if (IsStandard(*this)) {
     if (ByteBufferStreamReader* reader = OwnReader(stream)) {
       using internal::BufferReaderAccess;

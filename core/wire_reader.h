@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -308,29 +309,29 @@ class BufferDecoder {
       case StandardCodecType::kNull:
         return;
       case StandardCodecType::kTrue:
-        slot.emplace<bool>(true);
+        Place<bool>(slot, true);
         return;
       case StandardCodecType::kFalse:
-        slot.emplace<bool>(false);
+        Place<bool>(slot, false);
         return;
       case StandardCodecType::kInt32:
-        slot.emplace<int32_t>(Scalar<int32_t>());
+        Place<int32_t>(slot, Scalar<int32_t>());
         return;
       case StandardCodecType::kInt64:
-        slot.emplace<int64_t>(Scalar<int64_t>());
+        Place<int64_t>(slot, Scalar<int64_t>());
         return;
       case StandardCodecType::kDouble:
         Align(8);
-        slot.emplace<double>(Scalar<double>());
+        Place<double>(slot, Scalar<double>());
         return;
       case StandardCodecType::kLargeInt:
       case StandardCodecType::kString: {
         const size_t count = BlockCount(1);
         if (count == 0) {
-          slot.emplace<std::string>();
+          Place<std::string>(slot);
           return;
         }
-        slot.emplace<std::string>(Characters(), count);
+        Place<std::string>(slot, Characters(), count);
         position_ += count;
         return;
       }
@@ -367,6 +368,21 @@ class BufferDecoder {
   uint64_t position() const { return position_; }
 
  private:
+  // Makes `slot`, which holds null, hold a T made of `args`. A null needs no
+  // destroying, so the T is made in place of the whole value, without the
+  // variant's reset; if making it throws, the slot is null again.
+  template <typename T, typename... Args>
+  static T& Place(EncodableValue& slot, Args&&... args) {
+    try {
+      new (&slot)
+          EncodableValue(std::in_place_type<T>, std::forward<Args>(args)...);
+    } catch (...) {
+      new (&slot) EncodableValue();
+      throw;
+    }
+    return *std::get_if<T>(&slot);
+  }
+
   uint8_t Byte() {
     if (position_ >= size_) {
       ReportInvalidRead();
@@ -439,16 +455,15 @@ class BufferDecoder {
     using List = std::vector<Element>;
     const size_t count = BlockCount(sizeof(Element));
     if (count == 0) {
-      slot.emplace<List>();
+      Place<List>(slot);
       return;
     }
     const uint8_t* start = bytes_ + position_;
     if constexpr (sizeof(Element) == 1) {
-      slot.emplace<List>(start, start + count);
+      Place<List>(slot, start, start + count);
     } else {
-      slot.emplace<List>(
-          UnalignedIterator<Element>(start),
-          UnalignedIterator<Element>(start + count * sizeof(Element)));
+      Place<List>(slot, UnalignedIterator<Element>(start),
+                  UnalignedIterator<Element>(start + count * sizeof(Element)));
     }
     position_ += count * sizeof(Element);
   }
@@ -471,7 +486,7 @@ class BufferDecoder {
   KELMOR_NOINLINE void List(EncodableValue& slot) {
     size_t count;
     const bool fits = ContainerCount(1, &count);
-    auto& list = slot.emplace<EncodableList>();
+    auto& list = Place<EncodableList>(slot);
     if (!fits) return;
     list.reserve(count);
     const uint64_t outside = expected_;
@@ -485,7 +500,7 @@ class BufferDecoder {
   KELMOR_NOINLINE void Map(EncodableValue& slot) {
     size_t count;
     const bool fits = ContainerCount(2, &count);
-    auto& map = slot.emplace<EncodableMap>();
+    auto& map = Place<EncodableMap>(slot);
     if (!fits) return;
     const uint64_t outside = expected_;
     for (size_t i = 0; i < count; ++i) {

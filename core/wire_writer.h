@@ -72,7 +72,13 @@ class BufferSink {
   }
   void Bytes(const uint8_t* bytes, size_t count) {
     if (count >= kLargeBlock) return Append(bytes, count);
-    at_ = CopyShort(Room(count), bytes, count);
+    uint8_t* at = Room(count);
+    if (count > kShortBlock) {
+      std::memcpy(at, bytes, count);
+      at_ = at + count;
+      return;
+    }
+    at_ = CopyShort(at, bytes, count);
   }
   void Align(uint8_t alignment) {
     at_ = Room(Padding(Offset(), alignment)) + Padding(Offset(), alignment);
@@ -86,6 +92,8 @@ class BufferSink {
   // Blocks from this size are appended in one copy, without zeroing their
   // room first.
   static constexpr size_t kLargeBlock = 1024;
+  // Blocks up to this size are copied at fixed widths (see CopyShort).
+  static constexpr size_t kShortBlock = 16;
   static constexpr size_t kAhead = 4096;
 
   size_t Offset() const { return static_cast<size_t>(at_ - begin_); }
@@ -108,8 +116,9 @@ class BufferSink {
   // longer this sink writes (so that many small writes on one writer stay
   // cheap). Within the vector's capacity only what is about to be written
   // is zero-filled, so that pages reserved ahead are not touched until
-  // used; past it, the capacity doubles.
-  void Grow(size_t count) {
+  // used; past it, the capacity doubles. Kept out of line, so that the
+  // writers' usual path, which does not grow, saves no registers for it.
+  KELMOR_NOINLINE void Grow(size_t count) {
     const size_t offset = Offset();
     const size_t needed = offset + count;
     if (needed > buffer_->capacity()) {
@@ -126,6 +135,13 @@ class BufferSink {
     buffer_->resize(offset);
     buffer_->insert(buffer_->end(), bytes, bytes + count);
     Reset(offset + count);
+  }
+
+  // The alternative `value` holds, already told by its index: no second
+  // check of it.
+  template <typename T>
+  static const T& Get(const EncodableValue& value) {
+    return *std::get_if<T>(&value);
   }
 
   template <typename T>
@@ -166,13 +182,11 @@ class BufferSink {
     return remainder == 0 ? 0 : alignment - remainder;
   }
 
-  // A block under kLargeBlock bytes. Most keys and strings are short: up
-  // to 16 bytes are moved at fixed widths, overlapping, without a library
-  // call and without reading past the block.
+  // A block of up to kShortBlock bytes, as most keys and strings are:
+  // moved at fixed widths, overlapping, without a library call and without
+  // reading past the block.
   static uint8_t* CopyShort(uint8_t* at, const uint8_t* bytes, size_t count) {
-    if (count > 16) {
-      std::memcpy(at, bytes, count);
-    } else if (count >= 8) {
+    if (count >= 8) {
       std::memcpy(at, bytes, 8);
       std::memcpy(at + count - 8, bytes + count - 8, 8);
     } else if (count >= 4) {
@@ -197,7 +211,18 @@ class BufferSink {
   // Strings and typed lists: the type byte, a size prefix, padding to the
   // element width (also for an empty list), then one block of elements.
   template <typename Element>
-  void Block(StandardCodecType type, const Element* data, size_t count);
+  KELMOR_INLINE void Block(StandardCodecType type, const Element* data,
+                           size_t count);
+
+  // A short block whose room has to be made first, and blocks longer than
+  // kShortBlock: out of line, so that a short block in room already made
+  // calls nothing.
+  template <typename Element>
+  KELMOR_NOINLINE void GrowForBlock(StandardCodecType type, const Element* data,
+                                    size_t count);
+  template <typename Element>
+  KELMOR_NOINLINE void MediumBlock(StandardCodecType type, const Element* data,
+                                   size_t count);
 
   // Strings and typed lists of kLargeBlock bytes or more, and the
   // containers: kept out of line so that the leaves, most of a message, are
@@ -381,13 +406,38 @@ template <typename Element>
 void BufferSink::Block(StandardCodecType type, const Element* data,
                        size_t count) {
   const size_t length = count * sizeof(Element);
-  if (length >= kLargeBlock) return LargeBlock(type, data, count);
+  if (length > kShortBlock) return MediumBlock(type, data, count);
   // Room for exactly what is written, so that a buffer sized ahead for the
-  // message is never grown.
+  // message is never grown. A short block's count fits in one byte.
+  const size_t padding = Padding(Offset() + 2, sizeof(Element));
+  uint8_t* at = at_;
+  if (static_cast<size_t>(end_ - at) < 2 + padding + length) {
+    return GrowForBlock(type, data, count);
+  }
+  at[0] = static_cast<uint8_t>(type);
+  at[1] = static_cast<uint8_t>(count);
+  at_ = CopyShort(at + 2 + padding, reinterpret_cast<const uint8_t*>(data),
+                  length);
+}
+
+template <typename Element>
+void BufferSink::GrowForBlock(StandardCodecType type, const Element* data,
+                              size_t count) {
+  const size_t length = count * sizeof(Element);
+  Grow(2 + Padding(Offset() + 2, sizeof(Element)) + length);
+  Block(type, data, count);
+}
+
+template <typename Element>
+void BufferSink::MediumBlock(StandardCodecType type, const Element* data,
+                             size_t count) {
+  const size_t length = count * sizeof(Element);
+  if (length >= kLargeBlock) return LargeBlock(type, data, count);
   const size_t head = 1 + PrefixLength(count);
   const size_t padding = Padding(Offset() + head, sizeof(Element));
   uint8_t* at = Size(Type(Room(head + padding + length), type), count);
-  at_ = CopyShort(at + padding, reinterpret_cast<const uint8_t*>(data), length);
+  std::memcpy(at + padding, data, length);
+  at_ = at + padding + length;
 }
 
 template <typename Element>
@@ -421,51 +471,47 @@ void BufferSink::Value(const EncodableValue& value) {
       at_ = Type(Room(1), StandardCodecType::kNull);
       return;
     case EncodableType::kBool:
-      at_ = Type(Room(1), std::get<bool>(value) ? StandardCodecType::kTrue
-                                                : StandardCodecType::kFalse);
+      at_ = Type(Room(1), Get<bool>(value) ? StandardCodecType::kTrue
+                                           : StandardCodecType::kFalse);
       return;
     case EncodableType::kInt32:
       at_ = Put(Type(Room(1 + 4), StandardCodecType::kInt32),
-                std::get<int32_t>(value));
+                Get<int32_t>(value));
       return;
     case EncodableType::kInt64:
       at_ = Put(Type(Room(1 + 8), StandardCodecType::kInt64),
-                std::get<int64_t>(value));
+                Get<int64_t>(value));
       return;
     case EncodableType::kDouble: {
       const size_t padding = Padding(Offset() + 1, 8);
       at_ =
           Put(Type(Room(1 + padding + 8), StandardCodecType::kDouble) + padding,
-              std::get<double>(value));
+              Get<double>(value));
     }
       return;
     case EncodableType::kString:
-      Block(StandardCodecType::kString, std::get<std::string>(value));
+      Block(StandardCodecType::kString, Get<std::string>(value));
       return;
     case EncodableType::kUint8List:
-      Block(StandardCodecType::kUint8List,
-            std::get<std::vector<uint8_t>>(value));
+      Block(StandardCodecType::kUint8List, Get<std::vector<uint8_t>>(value));
       return;
     case EncodableType::kInt32List:
-      Block(StandardCodecType::kInt32List,
-            std::get<std::vector<int32_t>>(value));
+      Block(StandardCodecType::kInt32List, Get<std::vector<int32_t>>(value));
       return;
     case EncodableType::kInt64List:
-      Block(StandardCodecType::kInt64List,
-            std::get<std::vector<int64_t>>(value));
+      Block(StandardCodecType::kInt64List, Get<std::vector<int64_t>>(value));
       return;
     case EncodableType::kDoubleList:
-      Block(StandardCodecType::kDoubleList,
-            std::get<std::vector<double>>(value));
+      Block(StandardCodecType::kDoubleList, Get<std::vector<double>>(value));
       return;
     case EncodableType::kFloatList:
-      Block(StandardCodecType::kFloatList, std::get<std::vector<float>>(value));
+      Block(StandardCodecType::kFloatList, Get<std::vector<float>>(value));
       return;
     case EncodableType::kList:
-      List(std::get<EncodableList>(value));
+      List(Get<EncodableList>(value));
       return;
     case EncodableType::kMap:
-      Map(std::get<EncodableMap>(value));
+      Map(Get<EncodableMap>(value));
       return;
     case EncodableType::kCustom:
       EncodeValue(value, *this);  // its diagnostic and a null

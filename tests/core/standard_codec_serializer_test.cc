@@ -420,3 +420,53 @@ TEST(StandardCodecSerializer, EncodedEndMatchesTheBytesWrittenAtPrefixLimits) {
 }
 
 }  // namespace
+
+// Goes through the serializer's stream path: only the library's own writer
+// class is written to directly.
+class OtherWriter : public flutter::ByteBufferStreamWriter {
+ public:
+  using ByteBufferStreamWriter::ByteBufferStreamWriter;
+};
+
+// The direct path copies blocks at fixed widths by length, and works out
+// padding from where the cursor is: at every offset and across those lengths
+// it writes what the stream path writes, also into a buffer with no room to
+// spare and into one with room made ahead.
+TEST(StandardCodecSerializer, DirectPathWritesWhatTheStreamPathWrites) {
+  const auto& serializer = flutter::StandardCodecSerializer::GetInstance();
+  for (const size_t count :
+       {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 255, 1024}) {
+    EncodableList all{std::string(count, 'c'),
+                      std::vector<uint8_t>(count, 1),
+                      std::vector<int32_t>(count, -2),
+                      std::vector<int64_t>(count, 3),
+                      std::vector<double>(count, 4.5),
+                      std::vector<float>(count, 5.5f),
+                      1.5,
+                      int32_t{6},
+                      int64_t{7},
+                      true};
+    const EncodableValue values[] = {
+        EncodableValue(all),
+        EncodableValue(EncodableMap{{std::string(count, 'k'), all},
+                                    {int32_t{1}, std::vector<int32_t>(count)}}),
+        all[0], all[2], all[4]};
+    for (const EncodableValue& value : values) {
+      for (size_t offset = 0; offset < 8; ++offset) {
+        for (const bool ahead : {false, true}) {
+          SCOPED_TRACE(testing::Message()
+                       << "count " << count << ", type " << value.index()
+                       << ", offset " << offset << ", ahead " << ahead);
+          Bytes expected(offset, 0xAA);
+          OtherWriter other(&expected);
+          serializer.WriteValue(value, &other);
+          Bytes direct(offset, 0xAA);
+          if (ahead) direct.reserve(expected.size() + 64);
+          flutter::ByteBufferStreamWriter writer(&direct);
+          serializer.WriteValue(value, &writer);
+          EXPECT_EQ(ToHex(direct), ToHex(expected));
+        }
+      }
+    }
+  }
+}
