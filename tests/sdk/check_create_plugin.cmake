@@ -7,7 +7,8 @@ cmake_minimum_required(VERSION 3.21)
 #     cannot be made) exits 2 with exactly one line on the standard error
 #     stream, nothing on the standard output, and leaves the folders as they
 #     were;
-#   - a good name writes the project, with the name's UpperCamelCase export.
+#   - a good name writes the project, with the name's UpperCamelCase export,
+#     also when the launcher is reached through a symbolic link.
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/full" "${WORK_DIR}/full[1]")
 file(WRITE "${WORK_DIR}/full/notes.txt" "mine\n")
@@ -57,8 +58,12 @@ if(NOT left STREQUAL "full;full/notes.txt;full[1];full[1]/notes.txt"
 endif()
 
 # Names and their exports: a name of several words into an empty folder
-# that already exists, and names whose underscores make empty words.
-file(MAKE_DIRECTORY "${WORK_DIR}/empty")
+# that already exists, and names whose underscores make empty words; run
+# through a symbolic link to the launcher, as from a folder on the PATH.
+file(MAKE_DIRECTORY "${WORK_DIR}/empty" "${WORK_DIR}/path")
+file(CREATE_LINK "${LAUNCHER}" "${WORK_DIR}/path/kelmor-create-plugin"
+     SYMBOLIC)
+set(LAUNCHER "${WORK_DIR}/path/kelmor-create-plugin")
 foreach(case
     "battery_level|empty|BatteryLevel"
     "_x|_x|X"
