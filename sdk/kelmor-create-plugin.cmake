@@ -4,9 +4,11 @@
 # beside it, or as
 #   cmake -P kelmor-create-plugin.cmake NAME [DIRECTORY]
 #
-# NAME must be a C identifier; the export is its UpperCamelCase form with
-# RegisterWithRegistrar (battery_level: BatteryLevelRegisterWithRegistrar).
-# A DIRECTORY that exists and is not empty is never written into.
+# NAME must be a C identifier with a letter or digit, and no target name
+# CMake keeps for itself (test, all, ...); the export is its UpperCamelCase
+# form with RegisterWithRegistrar (battery_level, _battery__level:
+# BatteryLevelRegisterWithRegistrar). A DIRECTORY that exists and is not
+# empty is never written into, nor one that cannot be written.
 #
 # A refusal is one line on the standard error stream. With
 # KELMOR_REFUSAL_FILE defined (the launchers define it), the line goes into
@@ -46,6 +48,20 @@ if(NOT name MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
   kelmor_refuse("'${name}' is no C identifier (letters, digits and _, not \
 starting with a digit)")
 endif()
+# The export and the class are named by the name's letters and digits.
+if(NOT name MATCHES "[A-Za-z0-9]")
+  kelmor_refuse("'${name}' has no letter or digit to name the export by")
+endif()
+# The name is the project's and its library target's: CMake keeps these
+# target names and CMAKE variables for itself, and a cross build makes
+# GoogleTest's targets and, from sources, the machinery's.
+if(name MATCHES "^(all|clean|help|install|test|package|package_source|\
+edit_cache|rebuild_cache|list_install_components|gtest|gtest_main|gmock|\
+gmock_main|kelmor_flutter_wrapper|kelmor_engine_import)$" OR
+   name MATCHES "^CMAKE")
+  kelmor_refuse("'${name}' names a target or variable CMake or the kelmor \
+package already has; choose another name")
+endif()
 if(count EQUAL 2)
   list(GET arguments 1 directory)
 else()
@@ -56,10 +72,26 @@ if(EXISTS "${directory}")
   if(NOT IS_DIRECTORY "${directory}")
     kelmor_refuse("${directory} exists and is no folder; nothing written")
   endif()
-  file(GLOB entries LIST_DIRECTORIES true "${directory}/*" "${directory}/.*")
+  # Brackets make the folder's own [, * and ? plain characters to the glob.
+  string(REGEX REPLACE "([][*?])" "[\\1]" pattern "${directory}")
+  file(GLOB entries LIST_DIRECTORIES true "${pattern}/*" "${pattern}/.*")
   if(entries)
     kelmor_refuse("${directory} is not empty; nothing written")
   endif()
+endif()
+# A folder that cannot be made or written is refused before anything is
+# written, not left half-made.
+set(probe "${directory}/.kelmor-create-plugin")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E make_directory "${directory}"
+  RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
+if(made EQUAL 0)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${probe}"
+    RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
+  file(REMOVE "${probe}")
+endif()
+if(NOT made EQUAL 0)
+  kelmor_refuse("cannot make or write the folder ${directory}; nothing \
+written")
 endif()
 
 # battery_level: BatteryLevel.
@@ -68,6 +100,9 @@ string(TOUPPER "${name}" PLUGIN_MACRO)
 set(camel "")
 string(REPLACE "_" ";" words "${name}")
 foreach(word IN LISTS words)
+  if(word STREQUAL "")
+    continue()
+  endif()
   string(SUBSTRING "${word}" 0 1 first)
   string(SUBSTRING "${word}" 1 -1 rest)
   string(TOUPPER "${first}" first)

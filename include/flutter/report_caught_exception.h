@@ -33,11 +33,12 @@ namespace flutter {
 void ReportCaughtException(const char* where) noexcept;
 
 // Calls `callable()`; an exception it throws stops here and is reported as
-// caught at `where`. Returns whether the call completed without one.
+// caught at `where`. Returns whether the call completed without one; what
+// `callable` returns, if anything, is dropped.
 template <typename Callable>
 bool CallReportingExceptions(const char* where, Callable&& callable) noexcept {
   try {
-    std::forward<Callable>(callable)();
+    static_cast<void>(std::forward<Callable>(callable)());
     return true;
   } catch (...) {
     ReportCaughtException(where);

@@ -6,7 +6,8 @@ cmake_minimum_required(VERSION 3.21)
 #   - Development holds each of DEVELOPMENT_FILES ('|'-separated) and not the
 #     plugin library;
 #   - a project configured against Development alone finds the package
-#     without kelmor::plugin, and with Runtime added, with it.
+#     without kelmor::plugin, and with Runtime added, with it;
+#   - the package's kelmor-create-plugin writes a project that configures.
 # With CROSS_TOOLCHAIN, the project is configured with the toolchain file of
 # that name from the installed package folder (PACKAGE_DIR, under the prefix),
 # which finds the package by itself; otherwise through CMAKE_PREFIX_PATH.
@@ -72,5 +73,22 @@ endfunction()
 configure_consumer(consumer_development OFF)
 install_component(Runtime "${sdk}")
 configure_consumer(consumer_complete ON)
+
+# The package's generator writes a project that configures against it, for
+# a name CTest's dashboard targets would also take.
+set(created "${WORK_DIR}/created")
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -P "${sdk}/bin/kelmor-create-plugin.cmake"
+          Experimental "${created}"
+  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(status EQUAL 0)
+  execute_process(
+    COMMAND "${CMAKE_COMMAND}" -S "${created}" -B "${created}/build"
+            -G "${GENERATOR}" ${find_options}
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+endif()
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the generated plugin project failed: ${output}")
+endif()
 list(LENGTH development count)
 message(STATUS "Runtime: ${runtime}; Development: ${count} files")

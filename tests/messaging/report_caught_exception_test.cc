@@ -41,6 +41,17 @@ TEST(CallReportingExceptions, ReportsWhatTheCallableThrowsAsOneLine) {
   }
 }
 
+// A result marked nodiscard is dropped without a warning, which the
+// machinery's -Werror users would get from the header.
+struct [[nodiscard]] Status {
+  int code;
+};
+
+TEST(CallReportingExceptions, DropsWhatTheCallableReturns) {
+  EXPECT_TRUE(
+      flutter::CallReportingExceptions("Register", [] { return Status{1}; }));
+}
+
 // Plugins written against the former name keep building for one release.
 TEST(ReportCaughtException, FormerInternalNameStillReports) {
   StderrCapture capture;

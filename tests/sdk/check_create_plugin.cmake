@@ -1,14 +1,18 @@
 cmake_minimum_required(VERSION 3.21)
 # Runs the kelmor-create-plugin launcher (LAUNCHER) in fresh folders under
 # WORK_DIR and fails unless
-#   - each bad command line (no name, a name that is no C identifier, too
-#     many arguments, a folder that is not empty) exits 2 with exactly one
-#     line on the standard error stream, nothing on the standard output, and
-#     leaves the folder as it was;
-#   - a good name writes the project, with the name's UpperCamelCase export.
+#   - each bad command line (no name, a name that is no C identifier or
+#     that the project's targets cannot take, too many arguments, a folder
+#     that is not empty, even one whose name reads as a pattern, or that
+#     cannot be made) exits 2 with exactly one line on the standard error
+#     stream, nothing on the standard output, and leaves the folders as they
+#     were;
+#   - a good name writes the project, with the name's UpperCamelCase export,
+#     also when the launcher is reached through a symbolic link.
 file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}/full")
+file(MAKE_DIRECTORY "${WORK_DIR}/full" "${WORK_DIR}/full[1]")
 file(WRITE "${WORK_DIR}/full/notes.txt" "mine\n")
+file(WRITE "${WORK_DIR}/full[1]/notes.txt" "mine\n")
 
 function(run out_status out_stdout out_stderr)
   execute_process(COMMAND "${LAUNCHER}" ${ARGN}
@@ -26,8 +30,14 @@ foreach(case
     "battery-level"
     "battery level"
     "café"
+    "_"
+    "test"
+    "gtest"
+    "CMAKE"
     "ok|folder|extra"
-    "ok|full")
+    "ok|full"
+    "ok|full[1]"
+    "ok|full/notes.txt/ok")
   string(REPLACE "|" ";" arguments "${case}")
   run(status output errors ${arguments})
   string(REGEX MATCHALL "\n" newlines "${errors}")
@@ -38,18 +48,38 @@ foreach(case
 '${output}', standard error '${errors}'; expected status 2 and one line")
   endif()
 endforeach()
-file(GLOB left RELATIVE "${WORK_DIR}" "${WORK_DIR}/*" "${WORK_DIR}/full/*")
+file(GLOB_RECURSE left LIST_DIRECTORIES true RELATIVE "${WORK_DIR}"
+     "${WORK_DIR}/*")
 file(READ "${WORK_DIR}/full/notes.txt" notes)
-if(NOT left STREQUAL "full;full/notes.txt" OR NOT notes STREQUAL "mine\n")
+file(READ "${WORK_DIR}/full[1]/notes.txt" notes_1)
+if(NOT left STREQUAL "full;full/notes.txt;full[1];full[1]/notes.txt"
+   OR NOT notes STREQUAL "mine\n" OR NOT notes_1 STREQUAL "mine\n")
   message(FATAL_ERROR "a refusal wrote something: ${left}")
 endif()
 
-# A name of several words into an empty folder that already exists.
-file(MAKE_DIRECTORY "${WORK_DIR}/empty")
-run(status output errors battery_level empty)
-file(READ "${WORK_DIR}/empty/include/battery_level/battery_level.h" header)
-if(NOT status EQUAL 0 OR NOT header MATCHES
-   " BatteryLevelRegisterWithRegistrar\\(")
-  message(FATAL_ERROR "battery_level: status ${status}, ${errors}")
-endif()
-message(STATUS "refusals exit 2 with one line; battery_level written")
+# Names and their exports: a name of several words into an empty folder
+# that already exists, and names whose underscores make empty words; run
+# through a symbolic link to the launcher, as from a folder on the PATH.
+file(MAKE_DIRECTORY "${WORK_DIR}/empty" "${WORK_DIR}/path")
+file(CREATE_LINK "${LAUNCHER}" "${WORK_DIR}/path/kelmor-create-plugin"
+     SYMBOLIC)
+set(LAUNCHER "${WORK_DIR}/path/kelmor-create-plugin")
+foreach(case
+    "battery_level|empty|BatteryLevel"
+    "_x|_x|X"
+    "a__b_|a__b_|AB")
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 name)
+  list(GET case 1 folder)
+  list(GET case 2 camel)
+  run(status output errors ${name} ${folder})
+  set(header "${WORK_DIR}/${folder}/include/${name}/${name}.h")
+  if(EXISTS "${header}")
+    file(READ "${header}" header)
+  endif()
+  if(NOT status EQUAL 0 OR NOT header MATCHES
+     " ${camel}RegisterWithRegistrar\\(")
+    message(FATAL_ERROR "${name}: status ${status}, ${errors}")
+  endif()
+endforeach()
+message(STATUS "refusals exit 2 with one line; the good names written")
