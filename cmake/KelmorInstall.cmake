@@ -113,8 +113,11 @@ install(DIRECTORY sdk/plugin_template
 # ==== The package ====
 install(EXPORT kelmorWrapperTargets NAMESPACE kelmor::
   DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
-install(EXPORT kelmorTargets NAMESPACE kelmor::
-  DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
+# A build without tests and host (the plugin alone) has no kit to export.
+if(TARGET kelmor_standin OR TARGET kelmor_host)
+  install(EXPORT kelmorTargets NAMESPACE kelmor::
+    DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
+endif()
 install(EXPORT kelmorPluginTargets NAMESPACE kelmor::
   DESTINATION "${KELMOR_INSTALL_CMAKEDIR}" COMPONENT Development)
 configure_package_config_file(cmake/kelmorConfig.cmake.in
