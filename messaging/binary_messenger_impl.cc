@@ -3,7 +3,6 @@
 #include <atomic>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -51,18 +50,17 @@ class MessengerLock {
 // Small blocks kept for reuse. Every message's reply needs two, its shared
 // state and the std::function's own copy of its responder; kept here, a
 // round trip allocates neither once a few messages have gone by. Any thread
-// may take or give a block.
+// may take or give a block: each slot is taken and filled by one atomic
+// operation, so no lock is held and no slot is read through a pointer that
+// another thread may just have reused.
 class ReplyBlocks {
  public:
   static constexpr size_t kSize = 32;
 
   static void* Take() {
-    {
-      std::lock_guard<std::mutex> lock(Mutex());
-      if (free_ != nullptr) {
-        Free* block = free_;
-        free_ = block->next;
-        --kept_;
+    for (std::atomic<void*>& slot : slots_) {
+      if (slot.load(std::memory_order_relaxed) == nullptr) continue;
+      if (void* block = slot.exchange(nullptr, std::memory_order_acquire)) {
         return block;
       }
     }
@@ -70,11 +68,11 @@ class ReplyBlocks {
   }
 
   static void Give(void* block) {
-    {
-      std::lock_guard<std::mutex> lock(Mutex());
-      if (kept_ < kMaxKept) {
-        free_ = new (block) Free{free_};
-        ++kept_;
+    for (std::atomic<void*>& slot : slots_) {
+      void* empty = nullptr;
+      if (slot.load(std::memory_order_relaxed) == nullptr &&
+          slot.compare_exchange_strong(empty, block, std::memory_order_release,
+                                       std::memory_order_relaxed)) {
         return;
       }
     }
@@ -83,20 +81,9 @@ class ReplyBlocks {
 
  private:
   // Enough for the replies of a burst of messages; more go back to the heap.
-  static constexpr size_t kMaxKept = 32;
-
-  struct Free {
-    Free* next;
-  };
-
   // Never destroyed: replies may go during the program's exit.
-  static std::mutex& Mutex() {
-    static auto* mutex = new std::mutex();
-    return *mutex;
-  }
-
-  static inline Free* free_ = nullptr;
-  static inline size_t kept_ = 0;
+  static constexpr size_t kSlots = 16;
+  static inline std::atomic<void*> slots_[kSlots] = {};
 };
 
 // Objects whose blocks come from ReplyBlocks.
