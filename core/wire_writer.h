@@ -58,8 +58,12 @@ class BufferSink {
  public:
   static constexpr bool kReports = true;
 
+  // Takes room already reserved, up to a little ahead, so that a short
+  // message sized ahead (as an envelope is) is written without growing.
   explicit BufferSink(std::vector<uint8_t>* buffer) : buffer_(buffer) {
-    Reset(buffer->size());
+    const size_t size = buffer->size();
+    buffer->resize(std::min(buffer->capacity(), size + ahead_));
+    Reset(size);
   }
   ~BufferSink() { buffer_->resize(Offset()); }
   BufferSink(const BufferSink&) = delete;
