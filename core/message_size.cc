@@ -8,11 +8,6 @@ namespace {
 // Elements sized exactly before the rest are taken to be like them.
 constexpr size_t kSampled = 16;
 
-size_t PrefixLength(size_t count) {
-  if (count < kSizeUint16Marker) return 1;
-  return count <= 0xFFFF ? 3 : 5;
-}
-
 // Room for `rest` elements like the sampled ones, which took `taken` bytes:
 // their mean, rounded up, and a quarter more, since running short costs a
 // copy of everything written so far while room left over costs only

@@ -46,9 +46,6 @@ ByteBufferStreamReader* OwnReader(ByteStreamReader* stream) {
              : nullptr;
 }
 
-// Capacity a buffer sized from a guess may keep unused beyond its size.
-constexpr size_t kMaxUnusedBeyondSize = 4096;
-
 // A list or map written to a buffer with no room left: room is made for
 // about all of it first, so that a large value is not copied at every
 // doubling of its buffer. A buffer with room to spare (sized by the method
@@ -99,11 +96,8 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
         sink.Value(value);
       }
       // A guess fooled by its sample may have made room for many times the
-      // value; the buffer then keeps no more than twice its size and 4 KiB.
-      if (guessed && buffer->capacity() - buffer->size() >
-                         buffer->size() + kMaxUnusedBeyondSize) {
-        buffer->shrink_to_fit();
-      }
+      // value.
+      if (guessed) internal::TrimUnusedRoom(buffer);
       return;
     }
   }

@@ -15,9 +15,6 @@ namespace {
 // usually one allocation, and a writer over it; the writer borrows the
 // buffer.
 struct Envelope {
-  // Capacity a finished message may keep unused beyond its own size.
-  static constexpr size_t kMaxUnusedBeyondSize = 4096;
-
   // Room for `value` written `offset` bytes into the message.
   Envelope(const StandardCodecSerializer& serializer,
            const EncodableValue& value, size_t offset) {
@@ -28,14 +25,9 @@ struct Envelope {
   }
 
   // The written message. A guess fooled by its sample may have made room
-  // for many times the message; such a buffer is traded for one of the
-  // message's own size (one copy), so that a caller never holds more than
-  // twice the message and 4 KiB.
+  // for many times the message.
   std::unique_ptr<std::vector<uint8_t>> Finish() {
-    if (bytes->capacity() - bytes->size() >
-        bytes->size() + kMaxUnusedBeyondSize) {
-      std::vector<uint8_t>(bytes->begin(), bytes->end()).swap(*bytes);
-    }
+    internal::TrimUnusedRoom(bytes.get());
     return std::move(bytes);
   }
 

@@ -19,6 +19,7 @@
 
 #include "flutter/byte_streams.h"
 #include "flutter/standard_codec_serializer.h"
+#include "message_size.h"
 #include "noinline.h"
 
 namespace flutter {
@@ -84,8 +85,10 @@ class BufferSink {
     }
     at_ = CopyShort(at, bytes, count);
   }
+  // Padding's room is already zero, so it is skipped, not written.
   void Align(uint8_t alignment) {
-    at_ = Room(Padding(Offset(), alignment)) + Padding(Offset(), alignment);
+    const size_t padding = Padding(Offset(), alignment);
+    at_ = Room(padding) + padding;
   }
   void Nested(const EncodableValue& value) { Value(value); }
 
@@ -173,19 +176,6 @@ class BufferSink {
     return Put(at + 1, static_cast<uint32_t>(size));
   }
 
-  static size_t PrefixLength(size_t count) {
-    if (count < kSizeUint16Marker) return 1;
-    return count <= std::numeric_limits<uint16_t>::max() ? 3 : 5;
-  }
-
-  // Padding before an element of `alignment` bytes at `offset`: it counts
-  // from the buffer's first byte, as the writer's does. Its room is already
-  // zero, so it is skipped, not written.
-  static size_t Padding(size_t offset, size_t alignment) {
-    const size_t remainder = offset % alignment;
-    return remainder == 0 ? 0 : alignment - remainder;
-  }
-
   // A block of up to kShortBlock bytes, as most keys and strings are:
   // moved at fixed widths, overlapping, without a library call and without
   // reading past the block.
@@ -259,10 +249,7 @@ class SizeSink {
 
   void Byte(uint8_t) { ++size_; }
   void Bytes(const uint8_t*, size_t count) { size_ += count; }
-  void Align(uint8_t alignment) {
-    const size_t remainder = size_ % alignment;
-    if (remainder != 0) size_ += alignment - remainder;
-  }
+  void Align(uint8_t alignment) { size_ += Padding(size_, alignment); }
   inline void Nested(const EncodableValue& value);
 
   size_t size() const { return size_; }
