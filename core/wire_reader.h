@@ -326,13 +326,9 @@ class BufferDecoder {
         return;
       case StandardCodecType::kLargeInt:
       case StandardCodecType::kString: {
-        const size_t count = BlockCount(1);
-        if (count == 0) {
-          Place<std::string>(slot);
-          return;
-        }
-        Place<std::string>(slot, Characters(), count);
-        position_ += count;
+        size_t count;
+        const char* characters = TakeCharacters(&count);
+        Place<std::string>(slot, characters, count);
         return;
       }
       case StandardCodecType::kUint8List:
@@ -446,8 +442,14 @@ class BufferDecoder {
     return count;
   }
 
-  const char* Characters() const {
-    return reinterpret_cast<const char*>(bytes_) + position_;
+  // A string's size prefix and characters, moved past: the characters and
+  // their count, none when the prefix was refused.
+  const char* TakeCharacters(size_t* count) {
+    *count = BlockCount(1);
+    if (*count == 0) return "";
+    const char* characters = reinterpret_cast<const char*>(bytes_) + position_;
+    position_ += *count;
+    return characters;
   }
 
   template <typename Element>
@@ -529,9 +531,8 @@ class BufferDecoder {
     const uint8_t type = Byte();
     if (type == static_cast<uint8_t>(StandardCodecType::kString) ||
         type == static_cast<uint8_t>(StandardCodecType::kLargeInt)) {
-      const size_t count = BlockCount(1);
-      const char* start = count == 0 ? "" : Characters();
-      position_ += count;
+      size_t count;
+      const char* start = TakeCharacters(&count);
       return map.emplace_hint(
           map.end(), std::piecewise_construct,
           std::forward_as_tuple(std::in_place_type<std::string>, start, count),
