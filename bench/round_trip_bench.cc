@@ -2,6 +2,7 @@
 // beside the codec work alone (decode the call, encode the reply).
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
 #include "flutter/standard_method_codec.h"
 #include "heap_measurement.h"
 #include "kelmor/kelmor_plugin_c_api.h"
@@ -55,9 +56,9 @@ BENCHMARK(BM_RoundTrip_NotImplemented);
 void BM_RoundTrip_EngineAlone(benchmark::State& state) {
   standin::Engine engine;
   FlutterDesktopPluginRegistrarRef registrar = engine.CreateRegistrar();
-  const EncodableValue answer(std::string("Windows 10+"));
-  const std::vector<uint8_t> reply =
-      *StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&answer);
+  const std::vector<uint8_t> call = CallBytes("getPlatformVersion");
+  const std::vector<uint8_t> reply = *kelmor_bench::PlatformVersionCodecWork(
+      StandardMethodCodec::GetInstance(), call);
   FlutterDesktopMessengerSetCallback(
       FlutterDesktopPluginRegistrarGetMessenger(registrar), "kelmor",
       [](FlutterDesktopMessengerRef messenger,
@@ -67,7 +68,6 @@ void BM_RoundTrip_EngineAlone(benchmark::State& state) {
                                             bytes->data(), bytes->size());
       },
       const_cast<std::vector<uint8_t>*>(&reply));
-  const std::vector<uint8_t> call = CallBytes("getPlatformVersion");
   for (auto _ : state) {
     engine.Forget(engine.Deliver(registrar, "kelmor", call));
   }
@@ -83,17 +83,11 @@ void BM_CodecWork_GetPlatformVersion(benchmark::State& state) {
   const auto& codec = StandardMethodCodec::GetInstance();
   const std::vector<uint8_t> call = CallBytes("getPlatformVersion");
   for (auto _ : state) {
-    auto decoded = codec.DecodeMethodCall(call.data(), call.size());
-    const EncodableValue answer(std::string("Windows 10+"));
-    auto reply = codec.EncodeSuccessEnvelope(&answer);
-    benchmark::DoNotOptimize(reply->data());
+    benchmark::DoNotOptimize(
+        kelmor_bench::PlatformVersionCodecWork(codec, call)->data());
   }
   kelmor_test::HeapMeasurement heap;
-  {
-    auto decoded = codec.DecodeMethodCall(call.data(), call.size());
-    const EncodableValue answer(std::string("Windows 10+"));
-    auto reply = codec.EncodeSuccessEnvelope(&answer);
-  }
+  kelmor_bench::PlatformVersionCodecWork(codec, call);
   state.counters["allocations"] = static_cast<double>(heap.Allocations());
 }
 BENCHMARK(BM_CodecWork_GetPlatformVersion);
